@@ -1,8 +1,100 @@
 #include "game/application.h"
 
-int runFlagstorm() { return 0; }
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+#include <boost/chrono.hpp>
+#include <boost/log/core.hpp>
+#include <boost/log/expressions.hpp>
+#include <boost/thread/thread.hpp>
+
+#include <cstdint>
+#include <exception>
+#include <string>
+
+#include "context/context.h"
+#include "io/data_keys.h"
+#include "io/data_manager.h"
+#include "utils/log.h"
+
+namespace {
+int64_t clockNanoseconds() {
+    return boost::chrono::duration_cast<boost::chrono::nanoseconds>(
+               boost::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Records go to the library's default console sink; the console shows info
+// and above (progress records at debug stay quiet).
+void setUpLogging() {
+    boost::log::core::get()->set_filter(boost::log::trivial::severity >= boost::log::trivial::info);
+}
+
+struct WindowSettings {
+    std::string title;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    bool fullscreen = false;
+};
+
+// Fills the data store and reads every key once with its typed read. Returns
+// false after a fatal record when the game cannot run with the data.
+bool loadData(WindowSettings& window) {
+    try {
+        DataManager::instance().loadDirectory("data/", ".dat", true);
+        window.title = DataManager::getValue<std::string>("context.window.title");
+        window.width = DataManager::getValue<uint32_t>("context.window.resolution.x");
+        window.height = DataManager::getValue<uint32_t>("context.window.resolution.y");
+        window.fullscreen = DataManager::getValue<bool>("context.window.fullscreen");
+        DataManager::getValue<uint16_t>("context.tickrate");
+        checkDataKeys();
+        return true;
+    } catch (const MissingDataKeyError& missing) {
+        LOG(fatal) << "Cannot start without data key \"" << missing.key << "\"!";
+    } catch (const boost::bad_lexical_cast& bad) {
+        LOG(fatal) << "Data value does not convert: " << bad.what();
+    } catch (const std::exception& other) {
+        LOG(fatal) << other.what();
+    }
+    return false;
+}
+}  // namespace
 
 double frameDelta(int64_t t0, int64_t t1) {
     const int64_t microseconds = (t1 - t0) / 1000;
     return static_cast<double>(static_cast<float>(static_cast<double>(microseconds) / 1000000.0));
+}
+
+int runFlagstorm() {
+    setUpLogging();
+
+    WindowSettings settings;
+    if (!loadData(settings)) {
+        return 1;
+    }
+
+    Context& context = Context::instance();
+    if (context.createWindow(settings.title, settings.width, settings.height, settings.fullscreen) !=
+        Context::kCreated) {
+        LOG(fatal) << "Cannot run without a window and its OpenGL context!";
+        Context::destroy();
+        return 1;
+    }
+
+    // The first frame's delta is at least 1 ms.
+    const boost::chrono::steady_clock::time_point start = boost::chrono::steady_clock::now();
+    int64_t t0 = boost::chrono::duration_cast<boost::chrono::nanoseconds>(start.time_since_epoch()).count();
+    boost::this_thread::sleep_until(start + boost::chrono::microseconds(1000));
+
+    while (glfwWindowShouldClose(context.getWindow()) == GLFW_FALSE) {
+        const int64_t t1 = clockNanoseconds();
+        const double dt = frameDelta(t0, t1);
+        (void)dt;
+        context.nextFrame();
+        t0 = t1;
+    }
+
+    LOG(debug) << "Window closed, shutting down...";
+    context.shutdown();
+    Context::destroy();
+    return 0;
 }

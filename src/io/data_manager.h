@@ -1,0 +1,52 @@
+#pragma once
+// The key/value store of every setting and tuning value, filled from the
+// ".dat" files under data/ at start-up. Values are kept as written and
+// converted on every read.
+#include <boost/lexical_cast.hpp>
+#include <glm/vec3.hpp>
+
+#include <stdexcept>
+#include <string>
+
+#include "utils/resource_manager.h"
+#include "utils/singleton.h"
+
+// Raised by the typed reads for a key no data file defines.
+class MissingDataKeyError : public std::runtime_error {
+public:
+    explicit MissingDataKeyError(const std::string& key)
+        : std::runtime_error("Missing data key \"" + key + "\"!"), key(key) {}
+    std::string key;
+};
+
+class DataManager : public ResourceManager<std::string>, public Singleton<DataManager> {
+public:
+    void load(const std::string& path) override;
+
+    // Parses data file text into the store (the body of load, for any source).
+    void parse(const std::string& text, const std::string& sourceName);
+
+    // Typed reads: the value of key converted to T with the standard lexical
+    // conversion. A missing key raises MissingDataKeyError after the
+    // registry's error record; text that does not convert raises
+    // boost::bad_lexical_cast.
+    template <typename T>
+    static T getValue(const std::string& key) {
+        return boost::lexical_cast<T>(raw(key));
+    }
+
+    // A vector written "(x,y,z)": the first and last characters are dropped,
+    // the rest split at ","; fewer than three pieces raise bad_lexical_cast.
+    static glm::vec3 getVec3(const std::string& key);
+
+protected:
+    std::string typeName() const override { return "std::string"; }
+
+private:
+    static const std::string& raw(const std::string& key);
+};
+
+template <>
+inline std::string DataManager::getValue<std::string>(const std::string& key) {
+    return raw(key);
+}
