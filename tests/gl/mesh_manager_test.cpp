@@ -9,7 +9,7 @@
 #include "graphics/resources/mesh.h"
 #include "graphics/resources/skeletal_mesh.h"
 #include "graphics/resources/static_mesh.h"
-#include "unit/graphics/resources/log_capture.h"
+#include "support/log_capture.h"
 #include "unit/graphics/resources/mesh_bytes.h"
 
 namespace fs = boost::filesystem;

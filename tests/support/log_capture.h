@@ -39,6 +39,8 @@ class LogCapture {
     // Messages that contain fragment, of any severity or of one.
     std::size_t count(const std::string& fragment) const;
     std::size_t count(Severity severity, const std::string& fragment) const;
+    // Every message of one severity.
+    std::size_t count(Severity severity) const { return count(severity, ""); }
 
     bool empty() const { return records().empty(); }
     void clear();

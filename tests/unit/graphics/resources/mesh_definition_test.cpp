@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "unit/graphics/resources/log_capture.h"
+#include "support/log_capture.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "graphics/resources/skeletal_mesh.h"
-#include "unit/graphics/resources/log_capture.h"
+#include "support/log_capture.h"
 #include "unit/graphics/resources/mesh_bytes.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <glm/geometric.hpp>
 
-#include "unit/graphics/resources/log_capture.h"
+#include "support/log_capture.h"
 #include "unit/graphics/resources/mesh_bytes.h"
 
 namespace {
