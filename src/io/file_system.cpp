@@ -6,33 +6,39 @@
 
 namespace fs = boost::filesystem;
 
-namespace {
-// The status of path, or nullopt-like status_error after the two error records.
-fs::file_status statusOf(const std::string& path) {
+namespace FileSystem {
+PathKind kindOf(const std::string& path) {
     boost::system::error_code error;
     const fs::file_status status = fs::status(path, error);
-    if (status.type() == fs::status_error) {
-        LOG(error) << "File error: \"" << path << "\"!";
-        LOG(error) << error.message();
+    switch (status.type()) {
+        case fs::status_error:
+            LOG(error) << "File error: \"" << path << "\"!";
+            LOG(error) << error.message();
+            return PathKind::error;
+        case fs::file_not_found:
+            return PathKind::missing;
+        case fs::directory_file:
+            return PathKind::directory;
+        case fs::regular_file:
+            return PathKind::regularFile;
+        default:
+            return PathKind::other;
     }
-    return status;
 }
-}  // namespace
 
-namespace FileSystem {
 bool exists(const std::string& path) {
-    const fs::file_status status = statusOf(path);
-    return status.type() != fs::file_not_found && status.type() != fs::status_error;
+    const PathKind kind = kindOf(path);
+    return kind != PathKind::missing && kind != PathKind::error;
 }
 
-bool isDirectory(const std::string& path) { return statusOf(path).type() == fs::directory_file; }
+bool isDirectory(const std::string& path) { return kindOf(path) == PathKind::directory; }
 
-bool isRegularFile(const std::string& path) { return statusOf(path).type() == fs::regular_file; }
+bool isRegularFile(const std::string& path) { return kindOf(path) == PathKind::regularFile; }
 
 bool fileExists(const std::string& path) { return exists(path) && isRegularFile(path); }
 
 void listDirectory(const std::string& path, std::list<std::string>& list) {
-    if (!exists(path) || !isDirectory(path)) {
+    if (kindOf(path) != PathKind::directory) {
         LOG(error) << "Directory does not exist: \"" << path << "\"!";
         return;
     }
@@ -63,8 +69,15 @@ std::string directoryOf(const std::string& path) {
 }  // namespace FileSystem
 
 FileReader::FileReader(const std::string& path) {
-    if (!FileSystem::exists(path)) {
+    const FileSystem::PathKind kind = FileSystem::kindOf(path);
+    if (kind == FileSystem::PathKind::missing || kind == FileSystem::PathKind::error) {
         throw FileNotFoundError();
+    }
+    // A directory opens as a stream but its "length" is a huge seek offset;
+    // it is a path that exists and cannot be read as a file.
+    if (kind == FileSystem::PathKind::directory) {
+        stream.setstate(std::ios::failbit);
+        return;
     }
     stream.open(path, std::ios::in | std::ios::binary);
 }

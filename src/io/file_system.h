@@ -14,6 +14,19 @@ public:
 };
 
 namespace FileSystem {
+// What a path names, from one status query of the operating system.
+enum class PathKind {
+    missing,  // nothing there, or a symbolic link to nothing
+    directory,
+    regularFile,
+    other,  // socket, pipe, device
+    error,  // the status query failed; the two error records are logged
+};
+
+// One status query; an operating-system error logs "File error: " with the
+// path, then the system's message, and gives PathKind::error.
+PathKind kindOf(const std::string& path);
+
 bool exists(const std::string& path);
 bool isDirectory(const std::string& path);
 bool isRegularFile(const std::string& path);

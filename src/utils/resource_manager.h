@@ -25,10 +25,17 @@ public:
         std::list<std::string> entries;
         FileSystem::listDirectory(directory, entries);
         for (const std::string& entry : entries) {
-            if (recursive && FileSystem::isDirectory(entry)) {
+            // One status query per entry, so a failing one is reported once.
+            const FileSystem::PathKind kind = FileSystem::kindOf(entry);
+            if (recursive && kind == FileSystem::PathKind::directory) {
                 loadDirectory(entry, extension, recursive);
-            } else if (FileSystem::isRegularFile(entry) && endsWith(entry, extension)) {
+            } else if (!endsWith(entry, extension)) {
+                continue;
+            } else if (kind == FileSystem::PathKind::regularFile) {
                 loadEntry(entry);
+            } else if (kind == FileSystem::PathKind::missing) {
+                // Listed a moment ago, gone now (or a link to nothing).
+                reportVanished(entry);
             }
         }
     }
@@ -76,9 +83,13 @@ private:
     void loadEntry(const std::string& path) {
         try {
             load(path);
-        } catch (const FileNotFoundError& missing) {
-            LOG(error) << "File vanished before it could be read: \"" << path << "\"!";
+        } catch (const FileNotFoundError&) {
+            reportVanished(path);
         }
+    }
+
+    static void reportVanished(const std::string& path) {
+        LOG(error) << "File vanished before it could be read: \"" << path << "\"!";
     }
 
     std::map<std::string, std::unique_ptr<T>> resources;

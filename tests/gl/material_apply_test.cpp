@@ -9,7 +9,7 @@
 #include "graphics/resources/material.h"
 #include "graphics/resources/shader_program.h"
 #include "graphics/resources/texture.h"
-#include "unit/graphics/log_records.h"
+#include "support/log_capture.h"
 
 using boost::log::trivial::error;
 
@@ -135,9 +135,10 @@ TEST_F(MaterialApplyTest, DefaultMaterialBindsWhiteAndDrawsOpaqueWithDepth) {
     glEnable(GL_BLEND);
     glDepthMask(GL_FALSE);
     glDepthFunc(GL_ALWAYS);
-    GraphicsLogRecords log;
+    LogCapture log;
     material.apply(*program);
-    EXPECT_EQ(log.errors(), 0u) << log.errorText();
+    EXPECT_EQ(log.count(LogCapture::Severity::error), 0u)
+        << ::testing::PrintToString(log.messages(LogCapture::Severity::error));
     EXPECT_EQ(boundTexture(0), white);
     EXPECT_EQ(boundTexture(2), white);
     EXPECT_EQ(integerUniform("u_NormalMapUsed"), 0);
@@ -232,7 +233,7 @@ TEST_F(MaterialApplyTest, BlendModesFollowTheTransparencySwitch) {
 TEST_F(MaterialApplyTest, UnknownTextureNamesAreReportedOnceAndTreatedAsAbsent) {
     const GLuint white = addTexture(TextureManager::kDefaultTextureName);
     Material material = parsed("material Holes { diffuseAlphaMap = <gone.png> normalMap = <gone too.png> }");
-    GraphicsLogRecords log;
+    LogCapture log;
     for (int frame = 0; frame < 3; ++frame) {
         material.apply(*program);
         EXPECT_EQ(boundTexture(0), white);
@@ -240,7 +241,7 @@ TEST_F(MaterialApplyTest, UnknownTextureNamesAreReportedOnceAndTreatedAsAbsent) 
     }
     EXPECT_EQ(log.count(error, "No Texture under that name present: \"gone.png\"!"), 1u);
     EXPECT_EQ(log.count(error, "No Texture under that name present: \"gone too.png\"!"), 1u);
-    EXPECT_EQ(log.errors(), 2u);
+    EXPECT_EQ(log.count(LogCapture::Severity::error), 2u);
 
     // When the textures are dropped and loaded again the names resolve anew.
     TextureManager::instance().clear();
@@ -254,7 +255,7 @@ TEST_F(MaterialApplyTest, ManagerRegistersUnderTheHeaderNameAndKeepsTheFirst) {
     scratch.write("materials/sub/b.mtl", "material Stone { shadingFactor = 0.75 }");
     scratch.write("materials/c.mtl", "material Broken { depthCheck = True }");
     scratch.write("materials/d.mtl", "# comment\nmaterial\tGlass{blendMode=alpha}");
-    GraphicsLogRecords log;
+    LogCapture log;
     MaterialManager& manager = MaterialManager::instance();
     manager.loadDirectory(scratch.directory() + "materials/", ".mtl", true);
     EXPECT_EQ(manager.size(), 2u);
@@ -264,5 +265,5 @@ TEST_F(MaterialApplyTest, ManagerRegistersUnderTheHeaderNameAndKeepsTheFirst) {
     EXPECT_EQ(manager.find("Broken"), nullptr);
     EXPECT_EQ(log.count(error, "Malformed material file: \"" + scratch.path("materials/c.mtl") + "\"!"), 1u);
     EXPECT_EQ(log.count(error, "Material defined twice, the first definition stays: [Stone]"), 1u);
-    EXPECT_EQ(log.errors(), 2u);
+    EXPECT_EQ(log.count(LogCapture::Severity::error), 2u);
 }

@@ -8,7 +8,7 @@
 
 #include "gl/graphics_scratch.h"
 #include "graphics/resources/texture.h"
-#include "unit/graphics/log_records.h"
+#include "support/log_capture.h"
 
 using boost::log::trivial::debug;
 using boost::log::trivial::error;
@@ -119,23 +119,23 @@ TEST_F(ShaderProgramTest, TablesNameEveryAttributeAndUniform) {
 
 TEST_F(ShaderProgramTest, LooksUpWhatTheShadersUseAndReportsTheRest) {
     ShaderProgram& program = loadProbe();
-    GraphicsLogRecords log;
+    LogCapture log;
     // The position always sits at location 0.
     EXPECT_EQ(program.getAttributeLocation(VertexAttribute::ms_Position), 0);
     EXPECT_NE(program.getAttributeLocation(VertexAttribute::Color), -1);
-    EXPECT_EQ(log.errors(), 0u);
+    EXPECT_EQ(log.count(LogCapture::Severity::error), 0u);
     EXPECT_EQ(program.getAttributeLocation(VertexAttribute::ms_Normal), -1);
     EXPECT_EQ(log.count(error, "Attribute does not exist in shader [vIn_ms_Normal]!"), 1u);
 
     EXPECT_TRUE(program.hasUniform(Uniform::Model));
     EXPECT_TRUE(program.hasUniform(Uniform::ms_BonePositionArray));
     EXPECT_FALSE(program.hasUniform(Uniform::View));
-    EXPECT_EQ(log.errors(), 1u);
+    EXPECT_EQ(log.count(LogCapture::Severity::error), 1u);
 }
 
 TEST_F(ShaderProgramTest, RepeatedValuesMakeNoCallButSamplersAlwaysBind) {
     ShaderProgram& program = loadProbe();
-    GraphicsLogRecords log;
+    LogCapture log;
 
     // Values are changed behind the program's back with raw calls: a set that
     // restores them proves that a call was made, one that does not proves it
@@ -208,13 +208,14 @@ TEST_F(ShaderProgramTest, RepeatedValuesMakeNoCallButSamplersAlwaysBind) {
     glDeleteTextures(1, &first);
     glDeleteTextures(1, &second);
 
-    EXPECT_EQ(log.errors(), 0u) << log.errorText();
+    EXPECT_EQ(log.count(LogCapture::Severity::error), 0u)
+        << ::testing::PrintToString(log.messages(LogCapture::Severity::error));
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
 TEST_F(ShaderProgramTest, MissingUniformsAreReportedOnEveryCallUnlessQuiet) {
     ShaderProgram& program = loadProbe();
-    GraphicsLogRecords log;
+    LogCapture log;
     program.setUniform(Uniform::View, glm::mat4(1.0f));
     program.setUniform(Uniform::View, glm::mat4(1.0f));
     program.setUniform(Uniform::SpecularMap, 3u);
@@ -226,13 +227,14 @@ TEST_F(ShaderProgramTest, MissingUniformsAreReportedOnEveryCallUnlessQuiet) {
     program.setUniform(Uniform::NormalMapUsed, 1);
     program.setUniform(Uniform::ParticleOrientation, 2);
     program.setUniform(Uniform::ms_BoneSkinPositionArray, static_cast<const glm::vec3*>(nullptr), 0);
-    EXPECT_EQ(log.all().size(), 0u);
+    EXPECT_EQ(log.records().size(), 0u);
     // A quiet uniform the program has is set as usual.
     program.setUniform(Uniform::NormalTransform, glm::mat3(2.0f));
-    GLfloat value = 0.0f;
-    glGetUniformfv(program.id(), location(program, "u_NormalTransform"), &value);
-    EXPECT_FLOAT_EQ(value, 2.0f);
-    EXPECT_EQ(log.all().size(), 0u);
+    GLfloat matrix[9] = {};
+    glGetUniformfv(program.id(), location(program, "u_NormalTransform"), matrix);
+    EXPECT_FLOAT_EQ(matrix[0], 2.0f);
+    EXPECT_FLOAT_EQ(matrix[1], 0.0f);
+    EXPECT_EQ(log.records().size(), 0u);
 
     // A value of a type the uniform does not take makes no call either.
     program.setUniform(Uniform::ShadingFactor, 2);
@@ -247,7 +249,7 @@ TEST_F(ShaderProgramTest, DefinitionFilesBuildEachProgramUnderItsName) {
                   "shaderProgram One { }\n"
                   "shaderProgram Three_ { }\n"
                   "shaderProgram Four { }\n");
-    GraphicsLogRecords log;
+    LogCapture log;
     ShaderProgramManager& manager = ShaderProgramManager::instance();
     manager.loadDirectory(scratch.directory(), ".spd", true);
     ASSERT_NE(manager.find("One"), nullptr);
@@ -260,7 +262,8 @@ TEST_F(ShaderProgramTest, DefinitionFilesBuildEachProgramUnderItsName) {
     EXPECT_EQ(linked, GL_TRUE);
     // The second "One" is reported and the first stays.
     EXPECT_EQ(log.count(error, "[One]"), 1u);
-    EXPECT_EQ(log.errors(), 1u) << log.errorText();
+    EXPECT_EQ(log.count(LogCapture::Severity::error), 1u)
+        << ::testing::PrintToString(log.messages(LogCapture::Severity::error));
     EXPECT_EQ(log.count(debug, "Compiling vertex shader: <" + scratch.path("sub/../probe.vert") + "> ..."),
               2u);
 }
@@ -270,7 +273,7 @@ TEST_F(ShaderProgramTest, MissingSourceFileSkipsOnlyThatProgram) {
                   "shaderProgram Lost { vertexShader = <absent.vert> fragmentShader = <probe.frag> }\n"
                   "shaderProgram Found { vertexShader = <probe.vert> }\n"
                   "shaderProgram Half { fragmentShader = <absent.frag> }\n");
-    GraphicsLogRecords log;
+    LogCapture log;
     ShaderProgramManager::instance().load(scratch.path("holes.spd"));
     EXPECT_EQ(ShaderProgramManager::instance().find("Lost"), nullptr);
     EXPECT_NE(ShaderProgramManager::instance().find("Found"), nullptr);
@@ -279,18 +282,18 @@ TEST_F(ShaderProgramTest, MissingSourceFileSkipsOnlyThatProgram) {
               1u);
     EXPECT_EQ(log.count(error, "Shader source file does not exist: \"" + scratch.path("absent.frag") + "\"!"),
               1u);
-    EXPECT_EQ(log.errors(), 2u);
+    EXPECT_EQ(log.count(LogCapture::Severity::error), 2u);
 }
 
 TEST_F(ShaderProgramTest, CompileErrorsAreLoggedAndTheProgramStillRegistered) {
     scratch.write("broken.frag", "#version 330\nvoid main() { this does not compile }\n");
     scratch.write("broken.spd",
                   "shaderProgram Broken { vertexShader = <probe.vert> fragmentShader = <broken.frag> }");
-    GraphicsLogRecords log;
+    LogCapture log;
     ShaderProgramManager::instance().load(scratch.path("broken.spd"));
     ShaderProgram* broken = ShaderProgramManager::instance().find("Broken");
     ASSERT_NE(broken, nullptr);
-    EXPECT_GE(log.errors(), 1u);
+    EXPECT_GE(log.count(LogCapture::Severity::error), 1u);
     log.clear();
     EXPECT_FALSE(broken->hasUniform(Uniform::Model));
     EXPECT_EQ(broken->getAttributeLocation(VertexAttribute::ms_Position), -1);

@@ -14,7 +14,7 @@
 #include "graphics/resources/material.h"
 #include "graphics/resources/shader_program.h"
 #include "graphics/resources/texture.h"
-#include "unit/graphics/log_records.h"
+#include "support/log_capture.h"
 
 namespace {
 using U = Uniform;
@@ -86,14 +86,14 @@ const Pairing kPairings[] = {
 class ShippedGraphicsContent : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        GraphicsLogRecords log;
+        LogCapture log;
         MaterialManager::instance().clear();
         ShaderProgramManager::instance().clear();
         TextureManager::instance().clear();
         MaterialManager::instance().loadDirectory("resources/materials/", ".mtl", true);
         ShaderProgramManager::instance().loadDirectory("resources/shaders/", ".spd", true);
         TextureManager::instance().loadDirectory("resources/textures/", "", true);
-        loadErrors = new std::string(log.errorText());
+        loadErrors = new std::vector<std::string>(log.messages(LogCapture::Severity::error));
 
         // A depth texture set up like the shadow map, for the main pass.
         glGenTextures(1, &shadowMap);
@@ -270,7 +270,7 @@ class ShippedGraphicsContent : public ::testing::Test {
         return glm::vec3(sum / (255.0 * width * height));
     }
 
-    static inline std::string* loadErrors = nullptr;
+    static inline std::vector<std::string>* loadErrors = nullptr;
     static inline GLuint shadowMap = 0;
     static inline GLuint quadBuffer = 0;
     static inline GLuint cornerBuffer = 0;
@@ -281,7 +281,7 @@ class ShippedGraphicsContent : public ::testing::Test {
 }  // namespace
 
 TEST_F(ShippedGraphicsContent, EverythingLoadsWithoutAnErrorRecord) {
-    EXPECT_EQ(*loadErrors, "");
+    EXPECT_TRUE(loadErrors->empty()) << ::testing::PrintToString(*loadErrors);
     for (const char* name : {"StandardStatic", "StandardSkeletal", "ShadowStatic", "ShadowSkeletal",
                              "Billboard", "Particle", "Overlay", "Text"}) {
         ShaderProgram& shipped = program(name);
@@ -341,7 +341,7 @@ TEST_F(ShippedGraphicsContent, EveryUniformTheEngineSetsIsLive) {
 }
 
 TEST_F(ShippedGraphicsContent, EveryMaterialDrawsWithItsProgramWithoutAnyRecordOrError) {
-    GraphicsLogRecords log;
+    LogCapture log;
     for (const Pairing& pairing : kPairings) {
         SCOPED_TRACE(std::string(pairing.material) + " with " + pairing.program);
         ShaderProgram& shipped = program(pairing.program);
@@ -364,7 +364,8 @@ TEST_F(ShippedGraphicsContent, EveryMaterialDrawsWithItsProgramWithoutAnyRecordO
         setUpQuad(shipped, pairing.kind);
         draw(pairing.kind);
         EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-        EXPECT_EQ(log.errors(), 0u) << log.errorText();
+        EXPECT_EQ(log.count(LogCapture::Severity::error), 0u)
+            << ::testing::PrintToString(log.messages(LogCapture::Severity::error));
         log.clear();
     }
     glBindVertexArray(0);

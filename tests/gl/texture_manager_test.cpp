@@ -7,7 +7,7 @@
 
 #include "gl/graphics_scratch.h"
 #include "graphics/resources/texture.h"
-#include "unit/graphics/log_records.h"
+#include "support/log_capture.h"
 
 using boost::log::trivial::error;
 using boost::log::trivial::info;
@@ -65,12 +65,13 @@ TEST_F(TextureManagerTest, ImagesOfEveryDepthBecomeOpaqueRgbaBottomRowFirst) {
     const std::string paths[] = {saveImage("grey.png", 8, FIF_PNG, 10, 200),
                                  saveImage("colour.bmp", 24, FIF_BMP, 30, 220),
                                  saveImage("deep.tga", 32, FIF_TARGA, 40, 250)};
-    GraphicsLogRecords log;
+    LogCapture log;
     TextureManager& manager = TextureManager::instance();
     for (const std::string& path : paths) {
         manager.load(path);
     }
-    EXPECT_EQ(log.errors(), 0u) << log.errorText();
+    EXPECT_EQ(log.count(LogCapture::Severity::error), 0u)
+        << ::testing::PrintToString(log.messages(LogCapture::Severity::error));
     const std::pair<BYTE, BYTE> rows[] = {{10, 200}, {30, 220}, {40, 250}};
     for (std::size_t i = 0; i < 3; ++i) {
         SCOPED_TRACE(paths[i]);
@@ -108,7 +109,7 @@ TEST_F(TextureManagerTest, FilesFreeImageCannotReadAreReportedAndNotRegistered) 
     }
     const std::string truncated = scratch.write("truncated.png", truncatedBytes.substr(0, 40));
 
-    GraphicsLogRecords log;
+    LogCapture log;
     TextureManager& manager = TextureManager::instance();
     manager.loadDirectory(scratch.directory(), "", true);  // the empty extension takes every file
     EXPECT_NE(manager.find(good), nullptr);
@@ -118,7 +119,8 @@ TEST_F(TextureManagerTest, FilesFreeImageCannotReadAreReportedAndNotRegistered) 
         EXPECT_EQ(log.count(error, "\"" + bad + "\"!"), 1u);
     }
     EXPECT_EQ(manager.size(), 1u);
-    EXPECT_EQ(log.errors(), 3u) << log.errorText();
+    EXPECT_EQ(log.count(LogCapture::Severity::error), 3u)
+        << ::testing::PrintToString(log.messages(LogCapture::Severity::error));
     // Later lookups fail the way any absent name does.
     log.clear();
     EXPECT_EQ(manager.get(text), nullptr);
@@ -134,7 +136,7 @@ TEST_F(TextureManagerTest, SamplingMethodCyclesOverEveryTexture) {
     manager.load(saveImage("b.png", 32, FIF_PNG, 3, 4));
     ASSERT_EQ(manager.size(), 2u);
 
-    GraphicsLogRecords log;
+    LogCapture log;
     const GLint minFilters[] = {GL_NEAREST_MIPMAP_NEAREST,
                                 GL_NEAREST_MIPMAP_LINEAR,
                                 GL_LINEAR_MIPMAP_NEAREST,

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "graphics/resources/material.h"
-#include "unit/graphics/log_records.h"
+#include "support/log_capture.h"
 
 namespace {
 std::unique_ptr<Material> parse(const std::string& text, std::string* name = nullptr) {
@@ -135,8 +135,8 @@ TEST(MaterialFile, MalformedFilesAreReportedAndGiveNoMaterial) {
     };
     for (const char* text : malformed) {
         SCOPED_TRACE(text);
-        GraphicsLogRecords log;
+        LogCapture log;
         EXPECT_EQ(parse(text), nullptr);
-        EXPECT_EQ(log.count(boost::log::trivial::error, "Malformed material file: \"test.mtl\"!"), 1u);
+        EXPECT_EQ(log.count(LogCapture::Severity::error, "Malformed material file: \"test.mtl\"!"), 1u);
     }
 }

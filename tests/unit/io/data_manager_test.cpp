@@ -1,0 +1,176 @@
+#include "io/data_manager.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "support/log_capture.h"
+#include "support/scratch_directory.h"
+
+namespace {
+using Severity = boost::log::trivial::severity_level;
+
+// The store is the process-wide data manager, so every test starts and ends
+// with it empty.
+class DataManagerTest : public ::testing::Test {
+  protected:
+    void SetUp() override { DataManager::instance().clear(); }
+    void TearDown() override { DataManager::instance().clear(); }
+
+    static void parse(const std::string& text) { DataManager::instance().parse(text, "test.dat"); }
+
+    static std::map<std::string, std::string> stored() {
+        std::map<std::string, std::string> pairs;
+        for (const auto& [key, value] : DataManager::instance().all()) {
+            pairs[key] = *value;
+        }
+        return pairs;
+    }
+};
+
+TEST_F(DataManagerTest, GrammarReadsPairsUpToTheFirstTextThatIsNotAPair) {
+    struct Case {
+        const char* text;
+        std::map<std::string, std::string> expected;
+    };
+    const Case cases[] = {
+        {"a.b = 1 # note\nc=2", {{"a.b", "1"}, {"c", "2"}}},
+        {"a=1 b=2", {{"a", "1"}, {"b", "2"}}},
+        // Vertical tab, form feed and carriage return are white space; a
+        // comment may end the file without a line feed.
+        {"\v\f x \t=\r\n 7 # last words", {{"x", "7"}}},
+        {"# heading\nv=(0.5,-1,2)#glued\nw=x_y.z", {{"v", "(0.5,-1,2)"}, {"w", "x_y.z"}}},
+        // "_" is no key character: reading stops at the pair, silently.
+        {"a=1\nmy_key=2\nb=3", {{"a", "1"}}},
+        // A value is one word; "World" is not followed by "=".
+        {"title=Hello World\nnext=1", {{"title", "Hello"}}},
+        // "+" ends the value and then the reading.
+        {"f=1e+3\ng=2", {{"f", "1e"}}},
+        // Bytes above 127 are no key characters.
+        {"a=1\n\xc3\xa9=2\nb=3", {{"a", "1"}}},
+        {"a=\"quoted\"\nb=2", {}},
+        {"v=[1,2,3]\nb=2", {}},
+        {"a=1\n=2\nb=3", {{"a", "1"}}},
+        {"a=1 b", {{"a", "1"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        DataManager::instance().clear();
+        LogCapture capture;
+        parse(c.text);
+        EXPECT_EQ(stored(), c.expected);
+        EXPECT_TRUE(capture.empty());
+    }
+}
+
+TEST_F(DataManagerTest, KeyDefinedTwiceKeepsItsFirstDefinition) {
+    ScratchDirectory scratch;
+    const std::string first = scratch.write("first.dat", "shared=1 a=1 a=2");
+    const std::string second = scratch.write("second.dat", "shared=2\nonlySecond=3");
+    LogCapture capture;
+    DataManager::instance().load(first);
+    DataManager::instance().load(second);
+    EXPECT_EQ(stored(),
+              (std::map<std::string, std::string>{{"shared", "1"}, {"a", "1"}, {"onlySecond", "3"}}));
+    EXPECT_TRUE(capture.empty());
+}
+
+TEST_F(DataManagerTest, EmptyOrCommentOnlyFileDefinesNothingAndLogsNothing) {
+    ScratchDirectory scratch;
+    const std::string files[] = {
+        scratch.write("empty.dat", ""),
+        scratch.write("comment.dat", "# nothing but a comment"),
+        scratch.write("blank.dat", " \n\t\v\f\r\n# one\n#two\n\n"),
+    };
+    LogCapture capture;
+    for (const std::string& file : files) {
+        DataManager::instance().load(file);
+    }
+    EXPECT_EQ(DataManager::instance().size(), 0u);
+    EXPECT_TRUE(capture.empty());
+}
+
+TEST_F(DataManagerTest, LoadOfAMissingFileRaisesTheReadersError) {
+    ScratchDirectory scratch;
+    try {
+        DataManager::instance().load(scratch.path("absent.dat"));
+        FAIL() << "load did not raise";
+    } catch (const FileNotFoundError& error) {
+        EXPECT_STREQ(error.what(), "File doesn't exist");
+    }
+}
+
+TEST_F(DataManagerTest, BooleanReadAcceptsOnlyZeroAndOne) {
+    parse("one=1 zero=0 word=true yes=yes two=2");
+    EXPECT_TRUE(DataManager::getValue<bool>("one"));
+    EXPECT_FALSE(DataManager::getValue<bool>("zero"));
+    for (const char* key : {"word", "yes", "two"}) {
+        SCOPED_TRACE(key);
+        EXPECT_THROW(DataManager::getValue<bool>(key), boost::bad_lexical_cast);
+    }
+}
+
+TEST_F(DataManagerTest, IntegerReadsWrapAMinusSignAndRejectOutOfRangeOrTrailingText) {
+    parse("minus=-1 big=70000 top=65535 n=1280 mixed=12abc");
+    EXPECT_EQ(DataManager::getValue<uint32_t>("minus"), 4294967295u);
+    EXPECT_EQ(DataManager::getValue<uint32_t>("n"), 1280u);
+    EXPECT_EQ(DataManager::getValue<uint16_t>("top"), 65535u);
+    EXPECT_EQ(DataManager::getValue<uint32_t>("big"), 70000u);
+    EXPECT_THROW(DataManager::getValue<uint16_t>("big"), boost::bad_lexical_cast);
+    EXPECT_THROW(DataManager::getValue<uint32_t>("mixed"), boost::bad_lexical_cast);
+}
+
+TEST_F(DataManagerTest, FloatReadsAcceptExponentsAndRejectTrailingText) {
+    parse("small=1e-3 plain=2.5 negative=-0.25 infinite=inf notANumber=NaN trailing=1.5x cut=1e+3");
+    EXPECT_FLOAT_EQ(DataManager::getValue<float>("small"), 0.001f);
+    EXPECT_FLOAT_EQ(DataManager::getValue<float>("plain"), 2.5f);
+    EXPECT_FLOAT_EQ(DataManager::getValue<float>("negative"), -0.25f);
+    EXPECT_TRUE(std::isinf(DataManager::getValue<float>("infinite")));
+    EXPECT_TRUE(std::isnan(DataManager::getValue<float>("notANumber")));
+    // "cut" holds "1e", all that "1e+3" leaves.
+    EXPECT_THROW(DataManager::getValue<float>("cut"), boost::bad_lexical_cast);
+    EXPECT_THROW(DataManager::getValue<float>("trailing"), boost::bad_lexical_cast);
+}
+
+TEST_F(DataManagerTest, TextReadGivesTheValueAsWritten) {
+    parse("name=Idle_2.b-(x)");
+    EXPECT_EQ(DataManager::getValue<std::string>("name"), "Idle_2.b-(x)");
+}
+
+TEST_F(DataManagerTest, VectorReadDropsTheBracketsAndNeedsThreeNumbers) {
+    parse("round=(1,2,3) letters=x1,2,3y signs=(0.5,-1,2e1) four=(1,2,3,4)");
+    // Square brackets are no value characters, so only code can store them.
+    DataManager::instance().add("square", std::make_unique<std::string>("[1,2,3]"));
+    EXPECT_EQ(DataManager::getVec3("round"), glm::vec3(1.0f, 2.0f, 3.0f));
+    EXPECT_EQ(DataManager::getVec3("square"), glm::vec3(1.0f, 2.0f, 3.0f));
+    EXPECT_EQ(DataManager::getVec3("letters"), glm::vec3(1.0f, 2.0f, 3.0f));
+    EXPECT_EQ(DataManager::getVec3("signs"), glm::vec3(0.5f, -1.0f, 20.0f));
+    EXPECT_EQ(DataManager::getVec3("four"), glm::vec3(1.0f, 2.0f, 3.0f));
+
+    parse("gap=(1,,3) none=() two=(1,2) single=x short=(1,2,) words=(a,b,c)");
+    for (const char* key : {"gap", "none", "two", "single", "short", "words"}) {
+        SCOPED_TRACE(key);
+        EXPECT_THROW(DataManager::getVec3(key), boost::bad_lexical_cast);
+    }
+}
+
+TEST_F(DataManagerTest, ReadOfAMissingKeyRaisesAfterTheRegistryRecord) {
+    LogCapture capture;
+    try {
+        DataManager::getValue<float>("k");
+        FAIL() << "getValue did not raise";
+    } catch (const MissingDataKeyError& error) {
+        EXPECT_EQ(error.key, "k");
+    }
+    EXPECT_THROW(DataManager::getValue<std::string>("k"), MissingDataKeyError);
+    EXPECT_THROW(DataManager::getVec3("k"), MissingDataKeyError);
+    const std::string record = "No std::string under that name present: \"k\"!";
+    EXPECT_THAT(capture.messages(), ::testing::ElementsAre(record, record, record));
+    EXPECT_EQ(capture.count(Severity::error, record), 3u);
+}
+}  // namespace
