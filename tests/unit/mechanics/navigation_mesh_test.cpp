@@ -3,12 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <boost/core/null_deleter.hpp>
-#include <boost/filesystem.hpp>
-#include <boost/log/core.hpp>
-#include <boost/log/expressions.hpp>
-#include <boost/log/sinks/sync_frontend.hpp>
-#include <boost/log/sinks/text_ostream_backend.hpp>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -16,35 +10,14 @@
 #include <iterator>
 #include <limits>
 #include <random>
-#include <sstream>
 #include <vector>
 
 #include "mechanics/navigation_mesh_writer.h"
+#include "support/log_capture.h"
+#include "support/scratch_directory.h"
 
 namespace {
 using Quad = std::array<std::uint32_t, 4>;
-
-// Collects the text of every log record while alive.
-class LogCapture {
-  public:
-    LogCapture() {
-        auto backend = boost::make_shared<boost::log::sinks::text_ostream_backend>();
-        backend->add_stream(boost::shared_ptr<std::ostream>(&stream, boost::null_deleter()));
-        sink = boost::make_shared<Sink>(backend);
-        sink->set_formatter(boost::log::expressions::stream << boost::log::expressions::smessage);
-        boost::log::core::get()->add_sink(sink);
-    }
-    ~LogCapture() { boost::log::core::get()->remove_sink(sink); }
-    std::string text() {
-        sink->flush();
-        return stream.str();
-    }
-
-  private:
-    using Sink = boost::log::sinks::synchronous_sink<boost::log::sinks::text_ostream_backend>;
-    std::ostringstream stream;
-    boost::shared_ptr<Sink> sink;
-};
 
 // Unit squares on the integer lattice of the x-z plane, wound so that they
 // face up: corners (x, z), (x, z + 1), (x + 1, z + 1), (x + 1, z).
@@ -69,14 +42,7 @@ struct SquareMesh {
 
 class NavigationMeshTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        directory =
-            boost::filesystem::temp_directory_path() / boost::filesystem::unique_path("navmesh-%%%%-%%%%");
-        boost::filesystem::create_directories(directory);
-    }
-    void TearDown() override { boost::filesystem::remove_all(directory); }
-
-    std::string file(const std::string& name) const { return (directory / name).string(); }
+    std::string file(const std::string& name) const { return scratch.path(name); }
 
     std::shared_ptr<NavigationMesh> load(const std::vector<glm::vec3>& vertices,
                                          const std::vector<Quad>& quads) {
@@ -100,7 +66,7 @@ class NavigationMeshTest : public ::testing::Test {
         }
     }
 
-    boost::filesystem::path directory;
+    ScratchDirectory scratch;
 };
 
 std::uint32_t bits(float value) {
@@ -184,17 +150,21 @@ TEST_F(NavigationMeshTest, MalformedFilesAreRefusedWithARecordNamingTheFile) {
         writeBytes(path, c.words);
         LogCapture log;
         EXPECT_EQ(loadNavigationMesh(path), nullptr);
-        EXPECT_NE(log.text().find("Could not load navigation mesh from \"" + path + "\"!"),
-                  std::string::npos);
-        EXPECT_NE(log.text().find(c.reason), std::string::npos) << log.text();
+        EXPECT_EQ(
+            log.count(LogCapture::Severity::error, "Could not load navigation mesh from \"" + path + "\"!"),
+            1u);
+        EXPECT_EQ(log.count(LogCapture::Severity::error, c.reason), 1u);
     }
 
     LogCapture log;
     const std::string missing = file("missing.nav");
     EXPECT_EQ(loadNavigationMesh(missing), nullptr);
-    EXPECT_NE(log.text().find("Navigation mesh file does not exist: \"" + missing + "\"!"),
-              std::string::npos);
-    EXPECT_NE(log.text().find("Could not load navigation mesh from \"" + missing + "\"!"), std::string::npos);
+    EXPECT_EQ(
+        log.count(LogCapture::Severity::error, "Navigation mesh file does not exist: \"" + missing + "\"!"),
+        1u);
+    EXPECT_EQ(
+        log.count(LogCapture::Severity::error, "Could not load navigation mesh from \"" + missing + "\"!"),
+        1u);
 
     // The writer checks its indices too.
     EXPECT_FALSE(writeNavigationMesh(file("bad.nav"), {glm::vec3(0)}, {Quad{0, 0, 0, 1}}));
@@ -510,8 +480,9 @@ TEST_F(NavigationMeshTest, AnUnreachableGoalLeavesThePathAsItWas) {
     LogCapture log;
     mesh->findPath({0, glm::vec3(0.5f, 0, 0.5f)}, {3, glm::vec3(5.5f, 0, 0.5f)}, kept);
     EXPECT_EQ(kept.size(), 1u);
-    EXPECT_NE(log.text().find("Path search between nodes [0] and [3] of a mesh with 3 nodes!"),
-              std::string::npos);
+    EXPECT_EQ(log.count(LogCapture::Severity::error,
+                        "Path search between nodes [0] and [3] of a mesh with 3 nodes!"),
+              1u);
 }
 
 TEST_F(NavigationMeshTest, AWalkAlongASharedEdgeTakesTheNearerEndInsteadOfDividingByZero) {
