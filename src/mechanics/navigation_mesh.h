@@ -58,10 +58,11 @@ class NavigationMesh {
     void findPath(const NavigationLocation& start, const NavigationLocation& goal,
                   std::list<glm::vec3>& path) const;
 
-    // The node chain a path from start to goal walks through (A* over the
-    // nodes; steps and estimates are distances between node centers; among
-    // open nodes of equal estimate the lowest index goes first). Answers
-    // false, leaving chain untouched, when goal cannot be reached.
+    // The node chain a path from start to goal walks through: A* over the
+    // nodes, steps and estimates being distances between node centers; of
+    // the open nodes with equal f (cost so far plus estimate) the lowest
+    // index is expanded first. Answers false, leaving chain untouched, when
+    // goal cannot be reached.
     bool findNodeChain(std::uint32_t start, std::uint32_t goal, std::vector<std::uint32_t>& chain) const;
 
     // Average of the node's first three corners (the fourth is left out).
