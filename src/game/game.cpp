@@ -5,6 +5,7 @@
 
 #include "game/camera.h"
 #include "game/components.h"
+#include "game/processors/input_processor.h"
 #include "game/recipes.h"
 #include "game/runtime_settings.h"
 #include "io/file_system.h"
@@ -36,12 +37,15 @@ ScheduledSystem notYetWritten(const char* name) {
 // The frame order. Adding a system is replacing its notYetWritten line by
 // scheduled<Type>(name, needsWindow).
 const std::vector<ScheduledSystem>& schedule() {
+    // clang-format off
     static const std::vector<ScheduledSystem> table = {
-        notYetWritten("InputProcessor"),  // scheduled<InputProcessor>("InputProcessor", true)
-        notYetWritten("AiProcessor"),     scheduled<MechanicsProcessor>("MechanicsProcessor", false),
+        scheduled<InputProcessor>("InputProcessor", true),
+        notYetWritten("AiProcessor"),
+        scheduled<MechanicsProcessor>("MechanicsProcessor", false),
         notYetWritten("LogicProcessor"),
-        notYetWritten("RenderProcessor"),  // scheduled<RenderProcessor>("RenderProcessor", true)
+        notYetWritten("RenderProcessor"),  // needs the window: scheduled<RenderProcessor>(..., true)
     };
+    // clang-format on
     return table;
 }
 
