@@ -13,6 +13,11 @@
 
 #include "context/context.h"
 #include "game/game.h"
+#include "graphics/resources/material.h"
+#include "graphics/resources/mesh.h"
+#include "graphics/resources/shader_program.h"
+#include "graphics/resources/texture.h"
+#include "graphics/utility/render_target.h"
 #include "io/data_keys.h"
 #include "io/data_manager.h"
 #include "mechanics/volume_manager.h"
@@ -82,8 +87,17 @@ int runFlagstorm() {
         return 1;
     }
 
-    // The graphics registries (materials, shader programs, meshes, textures)
-    // and the render targets are set up here, in that order, once they exist.
+    // The graphics registries, in this order, then the render targets (which
+    // need the window's context).
+    LOG(debug) << "Loading materials from <resources/materials/>...";
+    MaterialManager::instance().loadDirectory("resources/materials/", ".mtl", true);
+    LOG(debug) << "Loading shader programs from <resources/shaders/>...";
+    ShaderProgramManager::instance().loadDirectory("resources/shaders/", ".spd", true);
+    LOG(debug) << "Loading meshes from <resources/meshes/>...";
+    MeshManager::instance().loadDirectory("resources/meshes/", ".mshd", true);
+    LOG(debug) << "Loading textures from <resources/textures/>...";
+    TextureManager::instance().loadDirectory("resources/textures/", "", true);
+    RenderTargets::instance();
 
     LOG(debug) << "Loading collision volumes from <data/collision/>...";
     CollisionVolumeManager::instance().loadDirectory("data/collision/", ".volumes", true);

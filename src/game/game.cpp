@@ -3,11 +3,11 @@
 #include <exception>
 #include <memory>
 
-#include "game/camera.h"
 #include "game/components.h"
 #include "game/processors/input_processor.h"
 #include "game/recipes.h"
 #include "game/runtime_settings.h"
+#include "graphics/render_processor.h"
 #include "io/file_system.h"
 #include "mechanics/mechanics_processor.h"
 #include "mechanics/navigation_mesh.h"
@@ -43,7 +43,7 @@ const std::vector<ScheduledSystem>& schedule() {
         notYetWritten("AiProcessor"),
         scheduled<MechanicsProcessor>("MechanicsProcessor", false),
         notYetWritten("LogicProcessor"),
-        notYetWritten("RenderProcessor"),  // needs the window: scheduled<RenderProcessor>(..., true)
+        scheduled<RenderProcessor>("RenderProcessor", true),
     };
     // clang-format on
     return table;
@@ -161,12 +161,6 @@ void Game::createSystems(bool windowSystems) {
             entry.create(*this);
         }
     }
-    // The camera's start: above the Blue base looking down. These belong to
-    // the render processor's construction; until it exists they are set here,
-    // so the actor follow never normalises a zero direction.
-    Camera& camera = Camera::instance();
-    camera.position = glm::vec3(-50.0f, 20.0f, 0.0f);
-    camera.direction = glm::vec3(0.0f, -20.0f, 0.0f);
 }
 
 void Game::update(double dt) {

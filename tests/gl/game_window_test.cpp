@@ -1,4 +1,5 @@
 // The game with its window-bound systems, on the test program's window.
+#include <GL/glew.h>
 #include <gtest/gtest.h>
 
 #include <glm/geometric.hpp>
@@ -9,6 +10,10 @@
 #include "game/components.h"
 #include "game/game.h"
 #include "game/processors/input_processor.h"
+#include "graphics/render_processor.h"
+#include "graphics/resources/material.h"
+#include "graphics/resources/shader_program.h"
+#include "graphics/resources/texture.h"
 #include "io/data_manager.h"
 #include "mechanics/mechanics_processor.h"
 #include "mechanics/volume_manager.h"
@@ -20,6 +25,10 @@ TEST(GameWithWindow, CreatesTheInputProcessorWhichLeavesTheContextWithTheGame) {
     CollisionVolumeManager::instance().clear();
     CollisionVolumeManager::instance().loadDirectory("data/collision/", ".volumes", true);
     CollisionVolumeManager::instance().addFloorVolumes();
+    // The render processor draws with the shipped programs and materials.
+    MaterialManager::instance().loadDirectory("resources/materials/", ".mtl", true);
+    ShaderProgramManager::instance().loadDirectory("resources/shaders/", ".spd", true);
+    TextureManager::instance().loadDirectory("resources/textures/", "", true);
 
     LogCapture capture;
     EventListener<KeyPressedEvent>* keys = nullptr;
@@ -29,6 +38,7 @@ TEST(GameWithWindow, CreatesTheInputProcessorWhichLeavesTheContextWithTheGame) {
         const std::shared_ptr<InputProcessor> input = game.systems.system<InputProcessor>();
         ASSERT_NE(input, nullptr);
         ASSERT_NE(game.systems.system<MechanicsProcessor>(), nullptr);
+        ASSERT_NE(game.systems.system<RenderProcessor>(), nullptr);
         keys = input.get();
         EXPECT_TRUE(Context::instance().keyPressed.isSubscribed(keys));
 
@@ -48,4 +58,8 @@ TEST(GameWithWindow, CreatesTheInputProcessorWhichLeavesTheContextWithTheGame) {
 
     DataManager::instance().clear();
     CollisionVolumeManager::instance().clear();
+    glUseProgram(0);
+    MaterialManager::instance().clear();
+    ShaderProgramManager::instance().clear();
+    TextureManager::instance().clear();
 }

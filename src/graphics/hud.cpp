@@ -1,0 +1,109 @@
+#include "graphics/hud.h"
+
+#include <GL/glew.h>
+
+#include "context/context.h"
+#include "game/runtime_settings.h"
+#include "graphics/resources/material.h"
+#include "graphics/resources/shader_program.h"
+
+namespace {
+// Text pen positions in pixels: notifications from the bottom left upwards,
+// the frame rate at the top left.
+constexpr float kTextMargin = 20.0f;
+constexpr float kLineHeight = 20.0f;
+}  // namespace
+
+Hud::Hud(const uint8_t* blueScore, ScreenSize window, const std::string& fontFile)
+    : blueScore(blueScore),
+      text(std::make_unique<TextRenderer>(fontFile)),
+      overlayProgram(ShaderProgramManager::instance().get("Overlay")),
+      textProgram(ShaderProgramManager::instance().get("Text")),
+      scoreBar(MaterialManager::instance().get("ScoreBar")),
+      scorePoints(MaterialManager::instance().get("ScorePointsBlue")),
+      skillBar(MaterialManager::instance().get("SkillBar")),
+      cooldownShade(MaterialManager::instance().get("SkillCooldownOverlay")) {
+    applyLayout(window);
+}
+
+Hud::~Hud() = default;
+
+void Hud::addNotification(const std::string& line) {
+    notificationList.add(line);
+}
+
+void Hud::setCooldown(int slot, float readiness) {
+    if (slot < 0 || slot >= static_cast<int>(cooldownReadiness.size())) {
+        return;
+    }
+    cooldownReadiness[static_cast<std::size_t>(slot)] = readiness;
+    applyLayout(laidOutFor);
+}
+
+void Hud::update(double dt, ScreenSize window) {
+    applyLayout(window);
+    notificationList.update(dt);
+}
+
+void Hud::applyLayout(ScreenSize window) {
+    // A window without area keeps the last layout; it is not drawn anyway.
+    if (!window.hasArea()) {
+        return;
+    }
+    laidOutFor = window;
+    const HudLayout layout = layoutHud(window, blueScore != nullptr ? *blueScore : 0, cooldownReadiness);
+    for (std::size_t i = 0; i < overlays.size(); ++i) {
+        if (i == 2) {
+            continue;  // never drawn: keeps its default rectangle
+        }
+        overlays[i].rect = layout.rects[i];
+        overlays[i].texRect = layout.texRects[i];
+    }
+}
+
+void Hud::draw(ScreenSize window) {
+    if (!window.hasArea()) {
+        return;
+    }
+    if (overlayProgram != nullptr) {
+        glUseProgram(overlayProgram->id());
+        const auto drawWith = [this](Material* material, std::size_t first, std::size_t last) {
+            if (material == nullptr) {
+                return;
+            }
+            material->apply(*overlayProgram);
+            for (std::size_t i = first; i <= last; ++i) {
+                overlays[i].draw(*overlayProgram);
+            }
+        };
+        drawWith(scoreBar, 0, 0);
+        drawWith(scorePoints, 1, 1);
+        drawWith(skillBar, 3, 4);
+        drawWith(cooldownShade, 5, 8);
+    }
+
+    if (textProgram == nullptr || !text->hasFont()) {
+        return;
+    }
+    glUseProgram(textProgram->id());
+    float penY = kTextMargin;
+    for (const NotificationList::Entry& entry : notificationList.entries()) {
+        drawText(entry.text, kTextMargin, penY, NotificationList::opacity(entry), window);
+        penY += kLineHeight;
+    }
+    if (RuntimeSettings::instance().showFps) {
+        const uint32_t rate = Context::exists() ? Context::instance().framesPerSecond : 0;
+        drawText(kFramesPerSecondText + std::to_string(rate), kTextMargin,
+                 static_cast<float>(window.height) - kTextMargin, 1.0f, window);
+    }
+}
+
+void Hud::drawText(const std::string& line, float penX, float penY, float alpha, ScreenSize window) {
+    // A dark outline first, then the white letters over it.
+    text->color = glm::vec4(0.0f, 0.0f, 0.0f, alpha);
+    text->setOutline(1, 1.0f);
+    text->draw(*textProgram, line, penX, penY, window);
+    text->color = glm::vec4(1.0f, 1.0f, 1.0f, alpha);
+    text->setOutline(0, 2.0f);
+    text->draw(*textProgram, line, penX, penY, window);
+}
