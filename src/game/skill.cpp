@@ -41,33 +41,34 @@ glm::vec3 clampToRange(const glm::vec3& from, const glm::vec3& to, float range) 
     return to;
 }
 
-void startWindup(EntityManager& entities, Entity::Id actor, AnimationState windup, boost::any target) {
-    stopActor(entities, actor);
-    entities.assign<AnimationComponent>(actor, AnimationComponent{windup, 0.0f});
-    entities.assign<SkillCastTargetComponent>(actor, SkillCastTargetComponent{std::move(target)});
+void startWindup(Entity actor, AnimationState windup, boost::any target) {
+    EntityManager& entities = *actor.manager();
+    stopActor(actor);
+    entities.assign<AnimationComponent>(actor.id(), AnimationComponent{windup, 0.0f});
+    entities.assign<SkillCastTargetComponent>(actor.id(), SkillCastTargetComponent{std::move(target)});
 }
 
-void beginFireball(const SkillContext& context, const Entity& actor, std::int32_t x, std::int32_t y) {
-    const std::optional<glm::vec3> ground = pickGround(context, actor.id(), x, y);
+void beginFireball(const SkillContext& context, Entity actor, std::int32_t x, std::int32_t y) {
+    const std::optional<glm::vec3> ground = pickGround(context, actor, x, y);
     if (!ground) {
         LOG(warning) << "No target for fireball provided!";
         return;
     }
-    startWindup(context.entities, actor.id(), FireballWindup, *ground);
+    startWindup(actor, FireballWindup, *ground);
 }
 
-void beginChainLightning(const SkillContext& context, const Entity& actor, std::int32_t x, std::int32_t y) {
-    EntityManager& entities = context.entities;
-    const std::optional<glm::vec3> ground = pickGround(context, actor.id(), x, y);
-    const auto transform = entities.component<TransformComponent>(actor.id());
+void beginChainLightning(const SkillContext& context, Entity actor, std::int32_t x, std::int32_t y) {
+    EntityManager& entities = *actor.manager();
+    const std::optional<glm::vec3> ground = pickGround(context, actor, x, y);
     const auto team = entities.component<TeamComponent>(actor.id());
-    if (!ground || !transform || !team) {
+    if (!ground || !team) {
         LOG(warning) << "No target for chain lightning provided!";
         return;
     }
     const float range = dataFloat("chainLightning.range");
-    const glm::vec3 casterPosition = transform->position;
-    const std::optional<Entity> victim = chooseChainLightningVictim(entities, team->team, *ground);
+    const glm::vec3 casterPosition = entities.component<TransformComponent>(actor.id())->position;
+    const std::optional<Entity> victim =
+        chooseChainLightningVictim(entities, static_cast<Team>(team->team), *ground);
 
     boost::any target;
     if (victim) {
@@ -81,64 +82,57 @@ void beginChainLightning(const SkillContext& context, const Entity& actor, std::
     } else {
         target = clampToRange(casterPosition, *ground, range);
     }
-    startWindup(entities, actor.id(), ChainLightningWindup, std::move(target));
+    startWindup(actor, ChainLightningWindup, std::move(target));
 }
 
-void beginCrushingWave(const SkillContext& context, const Entity& actor, std::int32_t x, std::int32_t y) {
-    const std::optional<glm::vec3> direction = pickDirection(context, actor.id(), x, y);
+void beginCrushingWave(const SkillContext& context, Entity actor, std::int32_t x, std::int32_t y) {
+    const std::optional<glm::vec3> direction = pickDirection(context, actor, x, y);
     if (!direction) {
         return;
     }
-    const glm::vec3 position = context.entities.component<TransformComponent>(actor.id())->position;
+    const glm::vec3 position = actor.manager()->component<TransformComponent>(actor.id())->position;
     // The point only tells the mechanics which way to turn the caster.
-    startWindup(context.entities, actor.id(), CrushingWaveWindup, position + *direction);
+    startWindup(actor, CrushingWaveWindup, position + *direction);
 }
 
-void releaseFireball(EntityManager& entities, const Entity& actor, const glm::vec3& casterPosition,
-                     const glm::quat& casterRotation, std::uint8_t team) {
-    const auto target = entities.component<SkillCastTargetComponent>(actor.id());
-    const glm::vec3* point = boost::any_cast<glm::vec3>(&target->target);
-    if (point == nullptr) {
-        entities.remove<SkillCastTargetComponent>(actor.id());
-        return;
+void releaseFireball(Entity actor, const boost::any& target, const glm::vec3& casterPosition,
+                     const glm::quat& casterRotation, Team team) {
+    if (const glm::vec3* aim = boost::any_cast<glm::vec3>(&target)) {
+        makeFireball(actor.manager()->create(), casterPosition + casterRotation * kFireballSpawnOffset, *aim,
+                     team);
     }
-    const glm::vec3 aim = *point;
-    entities.remove<SkillCastTargetComponent>(actor.id());
-    const Entity fireball = entities.create();
-    makeFireball(entities, fireball.id(), casterPosition + casterRotation * kFireballSpawnOffset, aim, team);
 }
 
-void releaseChainLightning(const SkillContext& context, const Entity& actor,
+void releaseChainLightning(const SkillContext& context, Entity actor, const boost::any& target,
                            const glm::vec3& casterPosition) {
-    EntityManager& entities = context.entities;
-    const boost::any target = entities.component<SkillCastTargetComponent>(actor.id())->target;
-    entities.remove<SkillCastTargetComponent>(actor.id());
-
+    EntityManager& entities = *actor.manager();
     if (const Entity* victim = boost::any_cast<Entity>(&target)) {
         // The victim may have gone since the cast began; then the bolt has
         // nowhere to strike.
         if (!victim->valid() || !entities.has<TransformComponent>(victim->id())) {
             return;
         }
-        applyDamage(entities, context.messages, *victim, dataFloat("chainLightning.damage"));
+        applyDamage(context.messages, *victim, dataFloat("chainLightning.damage"));
         const glm::vec3 victimPosition = entities.component<TransformComponent>(victim->id())->position;
-        makeLightning(entities, entities.create().id(), casterPosition, victimPosition);
+        makeLightning(entities.create(), casterPosition, victimPosition);
     } else if (const glm::vec3* point = boost::any_cast<glm::vec3>(&target)) {
-        makeLightning(entities, entities.create().id(), casterPosition, *point);
+        makeLightning(entities.create(), casterPosition, *point);
     }
 }
 
-void releaseCrushingWave(EntityManager& entities, const Entity& actor, const glm::vec3& casterPosition,
-                         std::uint8_t team) {
-    entities.remove<SkillCastTargetComponent>(actor.id());
-    makeCrushingWave(entities, entities.create().id(),
-                     casterPosition + glm::vec3(0.0f, kCrushingWaveHeight, 0.0f), team);
+CollisionComponent effectCollision(std::unique_ptr<CollisionVolume> volume) {
+    CollisionComponent collision;
+    collision.kind = EffectKind;
+    collision.isStatic = 0;
+    collision.volumes.push_back(std::move(volume));
+    return collision;
 }
 }  // namespace
 
-void stopActor(EntityManager& entities, Entity::Id actor) {
-    entities.remove<PathComponent>(actor);
-    entities.remove<SkillCastTargetComponent>(actor);
+void stopActor(Entity actor) {
+    EntityManager& entities = *actor.manager();
+    entities.remove<PathComponent>(actor.id());
+    entities.remove<SkillCastTargetComponent>(actor.id());
 }
 
 std::optional<glm::vec3> intersectHorizontalPlane(const PickRay& ray, float height) {
@@ -150,9 +144,9 @@ std::optional<glm::vec3> intersectHorizontalPlane(const PickRay& ray, float heig
     return ray.origin + ray.direction * ((height - ray.origin.y) / den);
 }
 
-std::optional<glm::vec3> pickGround(const SkillContext& context, Entity::Id actor, std::int32_t cursorX,
+std::optional<glm::vec3> pickGround(const SkillContext& context, Entity actor, std::int32_t cursorX,
                                     std::int32_t cursorY) {
-    const auto transform = context.entities.component<TransformComponent>(actor);
+    const auto transform = actor.manager()->component<TransformComponent>(actor.id());
     const std::optional<PickRay> ray = cursorRay(context, cursorX, cursorY);
     if (!transform || !ray) {
         return std::nullopt;
@@ -166,9 +160,9 @@ std::optional<glm::vec3> pickGround(const SkillContext& context, Entity::Id acto
     return intersectHorizontalPlane(*ray, transform->position.y);
 }
 
-std::optional<glm::vec3> pickDirection(const SkillContext& context, Entity::Id actor, std::int32_t cursorX,
+std::optional<glm::vec3> pickDirection(const SkillContext& context, Entity actor, std::int32_t cursorX,
                                        std::int32_t cursorY) {
-    const auto transform = context.entities.component<TransformComponent>(actor);
+    const auto transform = actor.manager()->component<TransformComponent>(actor.id());
     const std::optional<PickRay> ray = cursorRay(context, cursorX, cursorY);
     if (!transform || !ray) {
         return std::nullopt;
@@ -186,7 +180,7 @@ std::optional<glm::vec3> pickDirection(const SkillContext& context, Entity::Id a
     return offset / length;
 }
 
-std::optional<Entity> chooseChainLightningVictim(EntityManager& entities, std::uint8_t casterTeam,
+std::optional<Entity> chooseChainLightningVictim(EntityManager& entities, Team casterTeam,
                                                  const glm::vec3& point) {
     const float snapDistance = dataFloat("chainLightning.snapDistance");
     float best = std::numeric_limits<float>::max();
@@ -207,8 +201,8 @@ std::optional<Entity> chooseChainLightningVictim(EntityManager& entities, std::u
     return victim;
 }
 
-void beginCastAtCursor(const SkillContext& context, const Entity& actor, std::int32_t skill,
-                       std::int32_t cursorX, std::int32_t cursorY) {
+void beginCastAtCursor(const SkillContext& context, Entity actor, std::int32_t skill, std::int32_t cursorX,
+                       std::int32_t cursorY) {
     if (!actor.valid()) {
         return;
     }
@@ -228,113 +222,116 @@ void beginCastAtCursor(const SkillContext& context, const Entity& actor, std::in
     }
 }
 
-void beginCastAtLocation(EntityManager& entities, const Entity& actor, std::int32_t skill,
-                         const glm::vec3& location) {
+void beginCastAtLocation(Entity actor, std::int32_t skill, const glm::vec3& location) {
     if (!actor.valid() || skill != Fireball) {
         return;
     }
-    startWindup(entities, actor.id(), FireballWindup, location);
+    startWindup(actor, FireballWindup, location);
 }
 
-void releaseCast(const SkillContext& context, std::int32_t endedState, const Entity& actor) {
+void releaseCast(const SkillContext& context, std::int32_t endedState, Entity actor) {
     if (endedState != FireballWindup && endedState != ChainLightningWindup &&
         endedState != CrushingWaveWindup) {
         return;
     }
-    EntityManager& entities = context.entities;
     if (!actor.valid()) {
         return;
     }
+    EntityManager& entities = *actor.manager();
     const Entity::Id id = actor.id();
     const auto transform = entities.component<TransformComponent>(id);
     const auto team = entities.component<TeamComponent>(id);
     const auto skills = entities.component<ActorSkillsComponent>(id);
-    if (!transform || !team || !skills || !entities.has<SkillCastTargetComponent>(id)) {
+    const auto pending = entities.component<SkillCastTargetComponent>(id);
+    if (!transform || !team || !skills || !pending) {
         // Cancelled (moved, recast elsewhere, killed) or not a caster.
         return;
     }
-    // Copies: the recipes below create entities, which may move the pools.
+    // Copies: the effects below create entities, which may move the pools.
     const glm::vec3 position = transform->position;
     const glm::quat rotation = transform->rotation;
-    const std::uint8_t casterTeam = team->team;
+    const Team casterTeam = static_cast<Team>(team->team);
+    const boost::any target = pending->target;
+    entities.remove<SkillCastTargetComponent>(id);
 
     switch (endedState) {
         case FireballWindup:
             skills->slots[0].remaining = skills->slots[0].cooldown;
-            releaseFireball(entities, actor, position, rotation, casterTeam);
+            releaseFireball(actor, target, position, rotation, casterTeam);
             break;
         case ChainLightningWindup:
             skills->slots[1].remaining = skills->slots[1].cooldown;
-            releaseChainLightning(context, actor, position);
-            break;
-        case CrushingWaveWindup:
-            skills->slots[2].remaining = skills->slots[2].cooldown;
-            releaseCrushingWave(entities, actor, position, casterTeam);
+            releaseChainLightning(context, actor, target, position);
             break;
         default:
+            // The wave's target point only served to turn the caster.
+            skills->slots[2].remaining = skills->slots[2].cooldown;
+            makeCrushingWave(entities.create(), position + glm::vec3(0.0f, kCrushingWaveHeight, 0.0f),
+                             casterTeam);
             break;
     }
 }
 
-void makeFireball(EntityManager& entities, Entity::Id entity, const glm::vec3& spawn, const glm::vec3& target,
-                  std::uint8_t team) {
-    entities.assign<BehaviourComponent>(entity, BehaviourComponent{FireballProjectile});
-    entities.assign<TeamComponent>(entity, TeamComponent{team});
+void makeFireball(Entity fireball, const glm::vec3& spawn, const glm::vec3& target, Team team) {
+    EntityManager& entities = *fireball.manager();
+    const Entity::Id id = fireball.id();
+    entities.assign<BehaviourComponent>(id, BehaviourComponent{FireballProjectile});
+    entities.assign<TeamComponent>(id, TeamComponent{team});
     PathComponent path;
     path.waypoints.push_back(target + glm::vec3(0.0f, kFireballFlightHeight, 0.0f));
-    entities.assign<PathComponent>(entity, std::move(path));
-    addFireballRenderables(entities, entity);
-    entities.assign<TransformComponent>(entity, TransformComponent{spawn, kIdentity, glm::vec3(1.0f)});
-    entities.assign<SpeedComponent>(entity, SpeedComponent{dataFloat("fireball.projectile.speed")});
-    entities.assign<LifetimeComponent>(entity,
+    entities.assign<PathComponent>(id, std::move(path));
+    attachFireballRenderables(fireball);
+    entities.assign<TransformComponent>(id, TransformComponent{spawn, kIdentity, glm::vec3(1.0f)});
+    entities.assign<SpeedComponent>(id, SpeedComponent{dataFloat("fireball.projectile.speed")});
+    entities.assign<LifetimeComponent>(id,
                                        LifetimeComponent{0.0f, dataFloat("fireball.projectile.lifetime")});
     const float r = dataFloat("fireball.projectile.collisionRadius");
-    CollisionComponent collision;
-    collision.kind = EffectKind;
-    collision.isStatic = 0;
-    collision.volumes.push_back(std::make_unique<AxisAlignedBox>(glm::vec3(-r), glm::vec3(r)));
-    entities.assign<CollisionComponent>(entity, std::move(collision));
+    entities.assign<CollisionComponent>(
+        id, effectCollision(std::make_unique<AxisAlignedBox>(glm::vec3(-r), glm::vec3(r))));
 }
 
-void makeExplosion(EntityManager& entities, Entity::Id entity, const glm::vec3& position, std::uint8_t team) {
-    entities.assign<BehaviourComponent>(entity, BehaviourComponent{FireballExplosion});
-    entities.assign<TransformComponent>(entity, TransformComponent{position, kIdentity, glm::vec3(1.0f)});
-    entities.assign<TeamComponent>(entity, TeamComponent{team});
-    addExplosionRenderables(entities, entity);
-    entities.assign<LifetimeComponent>(entity, LifetimeComponent{0.0f, kExplosionLifetime});
-    CollisionComponent collision;
-    collision.kind = EffectKind;
-    collision.isStatic = 0;
-    collision.volumes.push_back(
-        std::make_unique<Sphere>(glm::vec3(0.0f), dataFloat("fireball.explosion.collisionRadius")));
-    entities.assign<CollisionComponent>(entity, std::move(collision));
+void makeExplosion(Entity explosion, const glm::vec3& position, Team team) {
+    EntityManager& entities = *explosion.manager();
+    const Entity::Id id = explosion.id();
+    entities.assign<BehaviourComponent>(id, BehaviourComponent{FireballExplosion});
+    entities.assign<TransformComponent>(id, TransformComponent{position, kIdentity, glm::vec3(1.0f)});
+    entities.assign<TeamComponent>(id, TeamComponent{team});
+    attachExplosionRenderables(explosion);
+    entities.assign<LifetimeComponent>(id, LifetimeComponent{0.0f, kExplosionLifetime});
+    entities.assign<CollisionComponent>(
+        id, effectCollision(
+                std::make_unique<Sphere>(glm::vec3(0.0f), dataFloat("fireball.explosion.collisionRadius"))));
 }
 
-void makeCrushingWave(EntityManager& entities, Entity::Id entity, const glm::vec3& spawn, std::uint8_t team) {
-    entities.assign<BehaviourComponent>(entity, BehaviourComponent{CrushingWaveBehaviour});
-    entities.assign<TeamComponent>(entity, TeamComponent{team});
-    entities.assign<TransformComponent>(entity, TransformComponent{spawn, kIdentity, glm::vec3(1.0f)});
-    entities.assign<SpeedComponent>(entity, SpeedComponent{dataFloat("fireball.projectile.speed")});
-    entities.assign<LifetimeComponent>(entity,
+void makeCrushingWave(Entity wave, const glm::vec3& spawn, Team team) {
+    EntityManager& entities = *wave.manager();
+    const Entity::Id id = wave.id();
+    entities.assign<BehaviourComponent>(id, BehaviourComponent{CrushingWaveBehaviour});
+    entities.assign<TeamComponent>(id, TeamComponent{team});
+    entities.assign<TransformComponent>(id, TransformComponent{spawn, kIdentity, glm::vec3(1.0f)});
+    entities.assign<SpeedComponent>(id, SpeedComponent{dataFloat("fireball.projectile.speed")});
+    entities.assign<LifetimeComponent>(id,
                                        LifetimeComponent{0.0f, dataFloat("fireball.projectile.lifetime")});
 }
 
-void makeLightning(EntityManager& entities, Entity::Id entity, const glm::vec3& from, const glm::vec3& to) {
+void makeLightning(Entity lightning, const glm::vec3& from, const glm::vec3& to) {
+    EntityManager& entities = *lightning.manager();
     // The link mesh is built in world space, so the entity itself sits at the
     // origin untransformed; the transform is what lets the renderer draw it.
-    entities.assign<TransformComponent>(entity,
+    entities.assign<TransformComponent>(lightning.id(),
                                         TransformComponent{glm::vec3(0.0f), kIdentity, glm::vec3(1.0f)});
     const glm::vec3 chest(0.0f, kLightningChestHeight, 0.0f);
-    addLightningRenderables(entities, entity, from + chest, to + chest);
-    entities.assign<LifetimeComponent>(entity, LifetimeComponent{0.0f, kLightningLifetime});
+    attachLightningRenderables(lightning, from + chest, to + chest);
+    entities.assign<LifetimeComponent>(lightning.id(), LifetimeComponent{0.0f, kLightningLifetime});
 }
 
-void explodeFireball(EntityManager& entities, const Entity& projectile) {
+void explodeFireball(Entity projectile) {
     if (!projectile.valid()) {
         return;
     }
+    EntityManager& entities = *projectile.manager();
     const Entity::Id id = projectile.id();
-    stopFireballEmission(entities, id);
+    stopFireballEmission(projectile);
     // Without its behaviour it can never explode twice.
     entities.remove<BehaviourComponent>(id);
     entities.assign<LifetimeComponent>(id, LifetimeComponent{0.0f, kSpentFireballLifetime});
@@ -344,29 +341,29 @@ void explodeFireball(EntityManager& entities, const Entity& projectile) {
         return;
     }
     const glm::vec3 position = transform->position;
-    const std::uint8_t explosionTeam = team->team;
-    const Entity explosion = entities.create();
-    makeExplosion(entities, explosion.id(), position, explosionTeam);
+    const Team explosionTeam = static_cast<Team>(team->team);
+    makeExplosion(entities.create(), position, explosionTeam);
 }
 
-void fireballHit(EntityManager& entities, const Entity& projectile, const Entity& other) {
+void fireballHit(Entity projectile, Entity other) {
+    EntityManager& entities = *projectile.manager();
     const auto collision = entities.component<CollisionComponent>(other.id());
     if (!collision) {
         return;
     }
     if (collision->kind == StaticKind) {
-        explodeFireball(entities, projectile);
+        explodeFireball(projectile);
     } else if (collision->kind == ActorKind) {
         const auto ownTeam = entities.component<TeamComponent>(projectile.id());
         const auto otherTeam = entities.component<TeamComponent>(other.id());
         if (ownTeam && otherTeam && ownTeam->team != otherTeam->team) {
-            explodeFireball(entities, projectile);
+            explodeFireball(projectile);
         }
     }
 }
 
-void explosionHit(EntityManager& entities, MessagePools& messages, const Entity& explosion,
-                  const Entity& other) {
+void explosionHit(MessagePools& messages, Entity explosion, Entity other) {
+    EntityManager& entities = *explosion.manager();
     const auto ownTeam = entities.component<TeamComponent>(explosion.id());
     const auto otherTeam = entities.component<TeamComponent>(other.id());
     if (!ownTeam || !otherTeam || ownTeam->team == otherTeam->team) {
@@ -379,14 +376,14 @@ void explosionHit(EntityManager& entities, MessagePools& messages, const Entity&
     if (!immune->immune.insert(other).second) {
         return;
     }
-    applyDamage(entities, messages, other, dataFloat("fireball.damage"));
+    applyDamage(messages, other, dataFloat("fireball.damage"));
 }
 
-void applyDamage(EntityManager& entities, MessagePools& messages, const Entity& victim, float amount) {
+void applyDamage(MessagePools& messages, Entity victim, float amount) {
     if (!victim.valid()) {
         return;
     }
-    const auto health = entities.component<HealthComponent>(victim.id());
+    const auto health = victim.manager()->component<HealthComponent>(victim.id());
     // At 0 the victim was killed earlier this frame and its death is still to
     // be handled: it is not killed, nor reported, a second time.
     if (!health || health->current <= 0.0f) {
@@ -395,7 +392,7 @@ void applyDamage(EntityManager& entities, MessagePools& messages, const Entity& 
     if (amount >= health->current) {
         health->current = 0.0f;
         messages.emit<ActorDiedMessage>(victim);
-        stopActor(entities, victim.id());
+        stopActor(victim);
     } else {
         health->current -= amount;
     }

@@ -19,11 +19,6 @@
 #include "io/data_manager.h"
 #include "support/log_capture.h"
 
-// Until the game's own source is part of the build: weak, so its real
-// definitions take over as soon as they are linked.
-__attribute__((weak)) Game::Game() : systems(entities) {}
-__attribute__((weak)) Game::~Game() {}
-
 namespace input_processor_test {
 constexpr float kTolerance = 1e-4f;
 

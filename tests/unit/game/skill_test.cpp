@@ -60,7 +60,7 @@ class SkillTest : public ::testing::Test {
     }
     void TearDown() override { DataManager::instance().clear(); }
 
-    SkillContext context() { return SkillContext{entities, messages, &ground, &cursor}; }
+    SkillContext context() { return SkillContext{messages, &ground, &cursor}; }
 
     // A living caster with the first skill set, its cooldowns as in the data.
     Entity makeCaster(std::uint8_t team, glm::vec3 position, float health = 100.0f) {
@@ -116,28 +116,28 @@ TEST_F(SkillTest, GroundPickUsesTheNavigationMeshThenThePlaneThroughTheCasterAnd
     const Entity caster = makeCaster(Blue, glm::vec3(0.0f, 2.0f, 0.0f));
 
     aim = downOnto(3.0f, 4.0f);
-    auto point = pickGround(context(), caster.id(), 0, 0);
+    auto point = pickGround(context(), caster, 0, 0);
     ASSERT_TRUE(point);
     expectNear(*point, glm::vec3(3.0f, 0.0f, 4.0f));
 
     // Off the mesh: the plane y = 2 through the caster's feet.
     aim = PickRay{glm::vec3(50.0f, 12.0f, 0.0f), glm::vec3(0.0f, -2.0f, 0.0f)};
-    point = pickGround(context(), caster.id(), 0, 0);
+    point = pickGround(context(), caster, 0, 0);
     ASSERT_TRUE(point);
     expectNear(*point, glm::vec3(50.0f, 2.0f, 0.0f));
 
     // Horizontal, nearly horizontal and upward rays off the mesh give nothing.
     for (const float dy : {0.0f, -1.0e-7f, 1.0e-9f, 0.5f}) {
         aim = PickRay{glm::vec3(50.0f, 12.0f, 0.0f), glm::vec3(1.0f, dy, 0.0f)};
-        EXPECT_FALSE(pickGround(context(), caster.id(), 0, 0)) << dy;
+        EXPECT_FALSE(pickGround(context(), caster, 0, 0)) << dy;
     }
     // Just steep enough.
     aim = PickRay{glm::vec3(50.0f, 2.0f + 1.1920929e-7f, 0.0f), glm::vec3(1.0f, -1.1920929e-7f, 0.0f)};
-    EXPECT_TRUE(pickGround(context(), caster.id(), 0, 0));
+    EXPECT_TRUE(pickGround(context(), caster, 0, 0));
 
     // No cursor ray at all: nothing.
-    SkillContext blind{entities, messages, &ground, nullptr};
-    EXPECT_FALSE(pickGround(blind, caster.id(), 0, 0));
+    SkillContext blind{messages, &ground, nullptr};
+    EXPECT_FALSE(pickGround(blind, caster, 0, 0));
 }
 
 TEST_F(SkillTest, FireballWindupAimsAtTheGroundAndItsReleaseLaunchesAProjectileOneUnitAboveIt) {
@@ -198,7 +198,7 @@ TEST_F(SkillTest, FireballWithoutGroundWarnsAndChangesNothing) {
 TEST_F(SkillTest, ReleaseDoesNothingWhenTheCastWasCancelledOrTheStateIsNoWindup) {
     const Entity caster = makeCaster(Blue, glm::vec3(0.0f));
     beginCastAtCursor(context(), caster, Fireball, 0, 0);
-    stopActor(entities, caster.id());  // a move order came in between
+    stopActor(caster);  // a move order came in between
     const std::uint32_t before = entities.indexCount();
     releaseCast(context(), FireballWindup, caster);
     EXPECT_EQ(get<ActorSkillsComponent>(caster).slots[0].remaining, 0.0f);
@@ -357,10 +357,10 @@ TEST_F(SkillTest, SkillsWithoutAnEffectChangeNothing) {
     const std::uint32_t before = entities.indexCount();
     for (std::int32_t skill = Waveform; skill <= Teleport; ++skill) {
         beginCastAtCursor(context(), caster, skill, 0, 0);
-        beginCastAtLocation(entities, caster, skill, glm::vec3(1.0f));
+        beginCastAtLocation(caster, skill, glm::vec3(1.0f));
     }
-    beginCastAtLocation(entities, caster, ChainLightning, glm::vec3(1.0f));
-    beginCastAtLocation(entities, caster, CrushingWave, glm::vec3(1.0f));
+    beginCastAtLocation(caster, ChainLightning, glm::vec3(1.0f));
+    beginCastAtLocation(caster, CrushingWave, glm::vec3(1.0f));
     EXPECT_EQ(get<AnimationComponent>(caster).state, Idle);
     EXPECT_TRUE(has<PathComponent>(caster));
     EXPECT_FALSE(has<SkillCastTargetComponent>(caster));
@@ -374,7 +374,7 @@ TEST_F(SkillTest, LocationCastBeginsAFireballAtThePointRegardlessOfCooldown) {
     const Entity caster = makeCaster(Red, glm::vec3(0.0f));
     get<ActorSkillsComponent>(caster).slots[0].remaining = 1.0f;
     entities.assign<PathComponent>(caster.id(), PathComponent{{glm::vec3(5.0f, 0.0f, 5.0f)}});
-    beginCastAtLocation(entities, caster, Fireball, glm::vec3(70.0f, 0.0f, -3.0f));
+    beginCastAtLocation(caster, Fireball, glm::vec3(70.0f, 0.0f, -3.0f));
     EXPECT_EQ(get<AnimationComponent>(caster).state, FireballWindup);
     EXPECT_FALSE(has<PathComponent>(caster));
     ASSERT_NE(targetPoint(caster), nullptr);
@@ -383,7 +383,7 @@ TEST_F(SkillTest, LocationCastBeginsAFireballAtThePointRegardlessOfCooldown) {
     // A destroyed caster is left alone.
     const Entity gone = makeCaster(Red, glm::vec3(0.0f));
     entities.destroy(gone.id());
-    beginCastAtLocation(entities, gone, Fireball, glm::vec3(1.0f));
+    beginCastAtLocation(gone, Fireball, glm::vec3(1.0f));
     beginCastAtCursor(context(), gone, Fireball, 0, 0);
     EXPECT_FALSE(gone.valid());
 }
@@ -404,20 +404,20 @@ TEST_F(SkillTest, FireballExplodesOnLevelGeometryAndEnemiesButPassesAlliesAndFla
 
     auto launch = [&]() {
         const Entity fireball = entities.create();
-        makeFireball(entities, fireball.id(), glm::vec3(1.0f, 1.0f, 1.0f), glm::vec3(9.0f, 0.0f, 0.0f), Blue);
+        makeFireball(fireball, glm::vec3(1.0f, 1.0f, 1.0f), glm::vec3(9.0f, 0.0f, 0.0f), Blue);
         return fireball;
     };
 
     const Entity passing = launch();
-    fireballHit(entities, passing, blueActor);
-    fireballHit(entities, passing, flag);
+    fireballHit(passing, blueActor);
+    fireballHit(passing, flag);
     EXPECT_EQ(get<BehaviourComponent>(passing).behaviour, FireballProjectile);
 
     for (const Entity& target : {redActor, wall}) {
         const Entity fireball = launch();
         get<TransformComponent>(fireball).position = glm::vec3(4.0f, 1.0f, 2.0f);
         const std::uint32_t before = entities.indexCount();
-        fireballHit(entities, fireball, target);
+        fireballHit(fireball, target);
         EXPECT_FALSE(has<BehaviourComponent>(fireball));
         EXPECT_EQ(get<LifetimeComponent>(fireball).age, 0.0f);
         EXPECT_EQ(get<LifetimeComponent>(fireball).lifetime, 1.0f);
@@ -441,13 +441,13 @@ TEST_F(SkillTest, AnExplosionDamagesEachEnemyOnceAndNoAlly) {
     const Entity enemyA = makeCaster(Red, glm::vec3(1.0f, 0.0f, 0.0f));
     const Entity enemyB = makeCaster(Red, glm::vec3(2.0f, 0.0f, 0.0f));
     const Entity explosion = entities.create();
-    makeExplosion(entities, explosion.id(), glm::vec3(0.0f), Blue);
+    makeExplosion(explosion, glm::vec3(0.0f), Blue);
 
     for (int frame = 0; frame < 3; ++frame) {
-        explosionHit(entities, messages, explosion, ally);
-        explosionHit(entities, messages, explosion, enemyA);
+        explosionHit(messages, explosion, ally);
+        explosionHit(messages, explosion, enemyA);
         if (frame > 0) {
-            explosionHit(entities, messages, explosion, enemyB);
+            explosionHit(messages, explosion, enemyB);
         }
     }
     EXPECT_EQ(get<HealthComponent>(ally).current, 100.0f);
@@ -457,21 +457,21 @@ TEST_F(SkillTest, AnExplosionDamagesEachEnemyOnceAndNoAlly) {
 
     // A second explosion is a new source of damage.
     const Entity another = entities.create();
-    makeExplosion(entities, another.id(), glm::vec3(0.0f), Blue);
-    explosionHit(entities, messages, another, enemyA);
+    makeExplosion(another, glm::vec3(0.0f), Blue);
+    explosionHit(messages, another, enemyA);
     EXPECT_EQ(get<HealthComponent>(enemyA).current, 40.0f);
 }
 
 TEST_F(SkillTest, DamageThatReachesTheRemainingHealthKillsOnce) {
     const Entity victim = makeCaster(Red, glm::vec3(0.0f), 30.0f);
     entities.assign<PathComponent>(victim.id(), PathComponent{{glm::vec3(5.0f, 0.0f, 5.0f)}});
-    beginCastAtLocation(entities, victim, Fireball, glm::vec3(1.0f));
+    beginCastAtLocation(victim, Fireball, glm::vec3(1.0f));
 
-    applyDamage(entities, messages, victim, 10.0f);
+    applyDamage(messages, victim, 10.0f);
     EXPECT_EQ(get<HealthComponent>(victim).current, 20.0f);
     EXPECT_EQ(messages.pool<ActorDiedMessage>().size(), 0u);
 
-    applyDamage(entities, messages, victim, 20.0f);
+    applyDamage(messages, victim, 20.0f);
     EXPECT_EQ(get<HealthComponent>(victim).current, 0.0f);
     ASSERT_EQ(messages.pool<ActorDiedMessage>().size(), 1u);
     EXPECT_EQ(messages.pool<ActorDiedMessage>()[0].victim, victim);
@@ -479,13 +479,13 @@ TEST_F(SkillTest, DamageThatReachesTheRemainingHealthKillsOnce) {
     EXPECT_FALSE(has<SkillCastTargetComponent>(victim));
 
     // Killed already: not killed again before the death is handled.
-    applyDamage(entities, messages, victim, 20.0f);
+    applyDamage(messages, victim, 20.0f);
     EXPECT_EQ(messages.pool<ActorDiedMessage>().size(), 1u);
     EXPECT_EQ(get<HealthComponent>(victim).current, 0.0f);
 
     // Without health (dying or dead) nothing happens.
     entities.remove<HealthComponent>(victim.id());
-    applyDamage(entities, messages, victim, 20.0f);
+    applyDamage(messages, victim, 20.0f);
     EXPECT_EQ(messages.pool<ActorDiedMessage>().size(), 1u);
 }
 
