@@ -6,6 +6,7 @@
 #include "game/camera.h"
 #include "game/components.h"
 #include "game/processors/input_processor.h"
+#include "game/processors/logic_processor.h"
 #include "game/recipes.h"
 #include "game/runtime_settings.h"
 #include "io/file_system.h"
@@ -42,7 +43,7 @@ const std::vector<ScheduledSystem>& schedule() {
         scheduled<InputProcessor>("InputProcessor", true),
         notYetWritten("AiProcessor"),
         scheduled<MechanicsProcessor>("MechanicsProcessor", false),
-        notYetWritten("LogicProcessor"),
+        scheduled<LogicProcessor>("LogicProcessor", false),
         notYetWritten("RenderProcessor"),  // needs the window: scheduled<RenderProcessor>(..., true)
     };
     // clang-format on
