@@ -191,9 +191,10 @@ void LogicProcessor::touchFlag(const Entity& flag, const Entity& actor) {
         game->messages.emit<FlagReclaimedMessage>(at);
         flagState->state = AtBase;
         const auto base = game->level.flagPositions.find(ft);
-        const glm::vec3 position = base != game->level.flagPositions.end() ? base->second : glm::vec3(0.0f);
-        *entities.component<TransformComponent>(flag.id()) =
-            TransformComponent{position, kIdentity, glm::vec3(1.0f)};
+        if (base != game->level.flagPositions.end()) {
+            entities.assign<TransformComponent>(flag.id(),
+                                                TransformComponent{base->second, kIdentity, glm::vec3(1.0f)});
+        }
     } else if (fs == AtBase && entities.has<FlagComponent>(actor.id())) {
         game->messages.emit<CapturedFlagMessage>(at);
         entities.remove<FlagComponent>(actor.id());
@@ -237,6 +238,10 @@ void LogicProcessor::handleDeaths() {
         }
         *animation = AnimationComponent{Dying, 0.0f};
         entities.remove<HealthComponent>(entity.id());
+        // Damage stopped it already; whatever else brought its health down,
+        // a corpse must not walk on (the mechanics would switch it to Idle at
+        // the end of its path).
+        stopActor(entity);
         const auto team = entities.component<TeamComponent>(entity.id());
         if (entities.has<FlagComponent>(entity.id()) && team) {
             const Team carrierTeam = static_cast<Team>(team->team);

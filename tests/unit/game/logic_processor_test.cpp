@@ -7,7 +7,9 @@
 
 #include <boost/any.hpp>
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "entities/entity_manager.h"
@@ -164,8 +166,13 @@ class LogicProcessorTest : public ::testing::Test {
         return game.entities.has<T>(entity.id());
     }
     template <typename T>
+    // The entity's T; a missing one fails the test (the exception ends it).
     T& get(const Entity& entity) {
-        return *game.entities.component<T>(entity.id());
+        const ComponentHandle<T> handle = game.entities.component<T>(entity.id());
+        if (!handle) {
+            throw std::logic_error(std::string("entity lacks a ") + typeid(T).name());
+        }
+        return *handle;
     }
 
     // Flag entities (not carriers) of a team in a state.
@@ -307,9 +314,14 @@ TEST_F(LogicProcessorTest, CooldownsRunOutToExactlyZeroAndCastOrdersAreAcceptedO
 TEST_F(LogicProcessorTest, DyingAndDeadActorsTakeNoOrders) {
     const Entity player = makeTestActor(Blue, glm::vec3(0.0f));
     game.entities.assign<ControlSchemeComponent>(player.id(), ControlSchemeComponent{KeyboardAndMouse});
+    // Brought down while walking and casting: the corpse stops at once.
+    beginCastAtLocation(player, Fireball, glm::vec3(5.0f));
+    game.entities.assign<PathComponent>(player.id(), PathComponent{{glm::vec3(30.0f, 0.0f, 0.0f)}});
     get<HealthComponent>(player).current = 0.0f;
     frame();
     ASSERT_EQ(get<AnimationComponent>(player).state, Dying);
+    EXPECT_FALSE(has<PathComponent>(player));
+    EXPECT_FALSE(has<SkillCastTargetComponent>(player));
 
     const std::uint32_t before = game.entities.indexCount();
     for (int k = 0; k < 120; ++k) {

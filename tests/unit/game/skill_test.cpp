@@ -7,7 +7,9 @@
 
 #include <boost/any.hpp>
 #include <glm/gtc/quaternion.hpp>
+#include <stdexcept>
 #include <string>
+#include <typeinfo>
 
 #include "entities/entity_manager.h"
 #include "entities/message_pools.h"
@@ -86,8 +88,13 @@ class SkillTest : public ::testing::Test {
         return entities.has<T>(entity.id());
     }
     template <typename T>
+    // The entity's T; a missing one fails the test (the exception ends it).
     T& get(const Entity& entity) {
-        return *entities.component<T>(entity.id());
+        const ComponentHandle<T> handle = entities.component<T>(entity.id());
+        if (!handle) {
+            throw std::logic_error(std::string("entity lacks a ") + typeid(T).name());
+        }
+        return *handle;
     }
     const glm::vec3* targetPoint(const Entity& actor) {
         return boost::any_cast<glm::vec3>(&get<SkillCastTargetComponent>(actor).target);
