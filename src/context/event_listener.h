@@ -29,7 +29,12 @@ protected:
 template <typename E>
 class EventSource {
 public:
-    void subscribe(EventListener<E>* listener) { listeners.insert(listener); }
+    // Also cancels a pending unsubscription of the same pointer: a listener
+    // created where an unsubscribed one lived must not be dropped with it.
+    void subscribe(EventListener<E>* listener) {
+        listeners.insert(listener);
+        pendingRemoval.erase(listener);
+    }
 
     // Takes effect at the end of the next dispatch; until then the listener is
     // skipped, so unsubscribing from inside receive() is safe.

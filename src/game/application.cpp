@@ -12,8 +12,10 @@
 #include <string>
 
 #include "context/context.h"
+#include "game/game.h"
 #include "io/data_keys.h"
 #include "io/data_manager.h"
+#include "mechanics/volume_manager.h"
 #include "utils/log.h"
 
 namespace {
@@ -80,21 +82,39 @@ int runFlagstorm() {
         return 1;
     }
 
-    // The first frame's delta is at least 1 ms.
-    const boost::chrono::steady_clock::time_point start = boost::chrono::steady_clock::now();
-    int64_t t0 = boost::chrono::duration_cast<boost::chrono::nanoseconds>(start.time_since_epoch()).count();
-    boost::this_thread::sleep_until(start + boost::chrono::microseconds(1000));
+    // The graphics registries (materials, shader programs, meshes, textures)
+    // and the render targets are set up here, in that order, once they exist.
 
-    while (glfwWindowShouldClose(context.getWindow()) == GLFW_FALSE) {
-        const int64_t t1 = clockNanoseconds();
-        const double dt = frameDelta(t0, t1);
-        (void)dt;
-        context.nextFrame();
-        t0 = t1;
+    LOG(debug) << "Loading collision volumes from <data/collision/>...";
+    CollisionVolumeManager::instance().loadDirectory("data/collision/", ".volumes", true);
+    CollisionVolumeManager::instance().addFloorVolumes();
+
+    int exitCode = 0;
+    {
+        // The game goes before the window: what it owns releases its OpenGL
+        // names while the context is current, and the input processor
+        // unsubscribes from a context that still exists.
+        Game game;
+        if (!game.initialize()) {
+            exitCode = 1;
+        } else {
+            // The first frame's delta is at least 1 ms.
+            const boost::chrono::steady_clock::time_point start = boost::chrono::steady_clock::now();
+            int64_t t0 =
+                boost::chrono::duration_cast<boost::chrono::nanoseconds>(start.time_since_epoch()).count();
+            boost::this_thread::sleep_until(start + boost::chrono::microseconds(1000));
+
+            while (glfwWindowShouldClose(context.getWindow()) == GLFW_FALSE) {
+                const int64_t t1 = clockNanoseconds();
+                game.update(frameDelta(t0, t1));
+                context.nextFrame();
+                t0 = t1;
+            }
+            LOG(debug) << "Window closed, shutting down...";
+        }
     }
 
-    LOG(debug) << "Window closed, shutting down...";
     context.shutdown();
     Context::destroy();
-    return 0;
+    return exitCode;
 }

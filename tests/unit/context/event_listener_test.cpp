@@ -109,6 +109,20 @@ TEST(EventSource, SubscribeInsideReceiveKeepsTheNewListener) {
     EXPECT_THAT(listeners.journal, ElementsAre(0, 2));
 }
 
+// A listener destroyed and another made at the same address before the next
+// dispatch: the new subscription must survive the old pending removal.
+TEST(EventSource, SubscribeAfterAnUnsubscribeBeforeTheDispatchKeepsTheListener) {
+    Listeners listeners;
+    EventSource<KeyPressedEvent> source;
+    source.subscribe(&listeners.all[0]);
+    source.unsubscribe(&listeners.all[0]);
+    source.subscribe(&listeners.all[0]);
+    EXPECT_TRUE(source.isSubscribed(&listeners.all[0]));
+    source.dispatch(KeyPressedEvent{1, 0});
+    source.dispatch(KeyPressedEvent{2, 0});
+    EXPECT_THAT(listeners.journal, ElementsAre(0, 0));
+}
+
 struct MouseQueue : DelayedEventListener<MouseButtonPressedEvent> {};
 
 TEST(DelayedEventListener, QueuesEventsInTheOrderTheyArrive) {

@@ -11,6 +11,7 @@
 #include <set>
 
 #include "game/level.h"
+#include "mechanics/navigation_mesh.h"
 #include "shapes.h"
 #include "support/baked_meshes.h"
 
@@ -242,4 +243,35 @@ TEST_F(ArenaContent, OffersASecondRouteWhenTheFirstIsBlocked) {
     }
     const std::vector<std::size_t> second = route(*blue, *red, closed);
     EXPECT_FALSE(second.empty());
+}
+
+// The game's own path finder on the shipped mesh: every spawn point reaches
+// both flags, and no straight piece of a path cuts through an obstacle.
+TEST_F(ArenaContent, PathsFromEverySpawnReachBothFlagsAroundTheObstacles) {
+    const std::shared_ptr<NavigationMesh> mesh = loadNavigationMesh("data/level/test.nav");
+    ASSERT_TRUE(mesh);
+    for (const auto& [flagTeam, flag] : level.flagPositions) {
+        NavigationLocation goal;
+        ASSERT_TRUE(mesh->locate(flag, goal));
+        for (const auto& [team, spawns] : level.spawnPoints) {
+            for (const glm::vec3& spawn : spawns) {
+                NavigationLocation start;
+                ASSERT_TRUE(mesh->locate(spawn, start)) << spawn.x << ", " << spawn.z;
+                std::list<glm::vec3> path;
+                mesh->findPath(start, goal, path);
+                ASSERT_GE(path.size(), 2u) << spawn.x << ", " << spawn.z;
+                EXPECT_NEAR(glm::distance(path.back(), flag), 0.0f, 1e-3f);
+                for (auto a = path.begin(), b = std::next(a); b != path.end(); ++a, ++b) {
+                    for (int step = 0; step <= 20; ++step) {
+                        const glm::vec3 p = glm::mix(*a, *b, step / 20.0f);
+                        for (const Polygon& footprint : footprints) {
+                            EXPECT_FALSE(contains(footprint, glm::vec2(p.x, p.z), -0.05f))
+                                << "path from " << spawn.x << ", " << spawn.z << " crosses an obstacle at " << p.x
+                                << ", " << p.z;
+                        }
+                    }
+                }
+            }
+        }
+    }
 }

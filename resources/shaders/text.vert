@@ -1,0 +1,15 @@
+#version 330
+// Glyph quads in normalised device coordinates.
+
+in vec4 vIn_Color;
+in vec3 vIn_ms_Position;
+in vec2 vIn_ts_TexCoord;
+
+out vec2 vTexCoord;
+out vec4 vColor;
+
+void main() {
+    vTexCoord = vIn_ts_TexCoord;
+    vColor = vIn_Color;
+    gl_Position = vec4(vIn_ms_Position, 1.0);
+}
