@@ -1,6 +1,7 @@
 #pragma once
 // One live particle effect: the particles of one description, simulated on
 // the CPU and drawn as one instanced batch of camera-space quads.
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -9,15 +10,44 @@
 #include "graphics/particles/particle_emitter.h"
 #include "graphics/particles/particle_free_list.h"
 #include "graphics/particles/particle_system.h"
+#include "graphics/renderable.h"
 
-class ParticleSystemInstance {
+enum class VertexAttribute : std::uint32_t;
+
+// One per-instance input of the particle draw: which shader input, how many
+// floats, and where it lies in a ParticleVertex (the stride is the record).
+struct ParticleInstanceAttribute {
+    VertexAttribute attribute;
+    std::int32_t components;
+    std::uint32_t offset;
+};
+// Centre, size, rotation, colour, lifetime and velocity (as the orientation
+// vector), advanced once per instance (divisor 1).
+extern const std::array<ParticleInstanceAttribute, 6> kParticleInstanceAttributes;
+// The unit quad every particle is drawn from, as a triangle strip of four
+// corners in the plane z = 0 (48 bytes, advanced per vertex).
+extern const std::array<float, 12> kParticleQuadCorners;
+
+class ParticleSystemInstance final : public Renderable {
   public:
     // Every particle starts dead and every index free. `system` must outlive
     // the instance (the effects library keeps its descriptions for good).
+    // Makes no OpenGL call: the buffers come with the first upload or draw.
     explicit ParticleSystemInstance(const ParticleSystem& system);
-    ParticleSystemInstance(const ParticleSystemInstance&) = delete;
-    ParticleSystemInstance& operator=(const ParticleSystemInstance&) = delete;
-    ~ParticleSystemInstance();
+    // Releases the particles, the emitters and the instance buffer.
+    ~ParticleSystemInstance() override;
+
+    // The frame: simulate(), then upload().
+    void update(Entity entity, double dt) override;
+    // The shared quad per vertex; every ParticleVertex field per instance.
+    void setupVertexAttributes(ShaderProgram& program) override;
+    // Hands "u_ParticleSpace" and "u_ParticleOrientation" to the program and
+    // draws one quad per particle of the budget. Dead particles are drawn
+    // too, with no life left; the shaders hide them.
+    void draw(ShaderProgram& program) override;
+    // Copies every particle record into the instance buffer (one
+    // glBufferSubData), making the buffer first if needed.
+    void upload();
 
     // One frame on the CPU: runs the emitters (deleting finished ones), then
     // ages, updates and moves every particle, freeing those that die.
@@ -60,4 +90,9 @@ class ParticleSystemInstance {
     std::vector<ParticleVertex> vertices_;
     std::vector<ParticleOrigin> origins_;
     ParticleFreeList freeList_;
+    std::uint32_t vertexBuffer_ = 0;  // maxParticles records, GL_STREAM_DRAW; 0 until made
+
+    // Makes the shared quad and this instance's buffer if they do not exist;
+    // a new instance buffer starts with the current records, never garbage.
+    void createBuffers();
 };
