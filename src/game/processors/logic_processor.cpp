@@ -1,7 +1,6 @@
 #include "game/processors/logic_processor.h"
 
 #include <cmath>
-#include <cstdlib>
 #include <glm/geometric.hpp>
 #include <list>
 #include <string>
@@ -17,6 +16,7 @@
 #include "io/data_manager.h"
 #include "mechanics/navigation_mesh.h"
 #include "utils/log.h"
+#include "utils/random.h"
 
 namespace {
 // Filled when a logic processor is built; shared by every instance.
@@ -69,11 +69,6 @@ const glm::quat kIdentity(1.0f, 0.0f, 0.0f, 0.0f);
 
 Team otherTeam(Team team) {
     return team == Blue ? Red : Blue;
-}
-
-// The game's one uniform generator over 0 to 32767.
-int randomInteger() {
-    return std::rand() % 32768;
 }
 }  // namespace
 
@@ -288,9 +283,9 @@ void LogicProcessor::respawn(const Entity& actor) {
         return;
     }
     const std::vector<glm::vec3>& points = spawns->second;
-    const float r = static_cast<float>(randomInteger());
+    const float r = static_cast<float>(RandomGenerator::next());
     const auto count = static_cast<float>(points.size());
-    auto index = static_cast<std::size_t>((r / 32767.0f) * (count - 0.01f));
+    auto index = static_cast<std::size_t>((r / static_cast<float>(RandomGenerator::kMax)) * (count - 0.01f));
     if (index >= points.size()) {
         index = points.size() - 1;
     }

@@ -7,6 +7,7 @@
 
 #include <boost/any.hpp>
 #include <glm/gtc/quaternion.hpp>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <typeinfo>
@@ -15,6 +16,8 @@
 #include "entities/message_pools.h"
 #include "entities/messages.h"
 #include "game/components.h"
+#include "graphics/particles/particle_effects.h"
+#include "graphics/particles/particle_system_instance.h"
 #include "io/data_manager.h"
 #include "mechanics/navigation_mesh.h"
 #include "support/log_capture.h"
@@ -441,6 +444,41 @@ TEST_F(SkillTest, FireballExplodesOnLevelGeometryAndEnemiesButPassesAlliesAndFla
         EXPECT_EQ(static_cast<const Sphere&>(*collision.volumes[0]).radius, 5.0f);
         EXPECT_EQ(static_cast<const Sphere&>(*collision.volumes[0]).center, glm::vec3(0.0f));
     }
+}
+
+TEST_F(SkillTest, AnExplodingFireballStopsEmittingWhileItsLiveParticlesPlayOut) {
+    const Entity fireball = entities.create();
+    makeFireball(fireball, glm::vec3(0.0f, 1.0f, 0.0f), glm::vec3(9.0f, 0.0f, 0.0f), Blue);
+    // The fireball's look, as the render recipe gives it: "Flame" and "Ember".
+    RenderComponent render;
+    std::vector<std::shared_ptr<ParticleSystemInstance>> effects;
+    for (const char* name : {"Flame", "Ember"}) {
+        effects.push_back(ParticleEffectLibrary::instance().create(name));
+        ASSERT_NE(effects.back(), nullptr) << name;
+        RenderEntry entry;
+        entry.renderable = effects.back();
+        render.root.entries.push_back(entry);
+    }
+    entities.assign<RenderComponent>(fireball.id(), std::move(render));
+    const auto simulate = [&](int frames) {
+        for (int k = 0; k < frames; ++k) {
+            for (const auto& effect : effects) {
+                effect->simulate(fireball, 1.0f / 60.0f);
+            }
+        }
+    };
+    simulate(6);
+    const std::uint32_t flames = effects[0]->aliveCount();
+    ASSERT_GT(flames, 0u);
+
+    explodeFireball(fireball);
+    for (const auto& effect : effects) {
+        EXPECT_FALSE(effect->emitting());
+    }
+    EXPECT_EQ(effects[0]->aliveCount(), flames);
+    // The flame's puffs live 0.15 s; none follow them.
+    simulate(30);
+    EXPECT_TRUE(effects[0]->finished());
 }
 
 TEST_F(SkillTest, AnExplosionDamagesEachEnemyOnceAndNoAlly) {
