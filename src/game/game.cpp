@@ -5,6 +5,7 @@
 
 #include "game/components.h"
 #include "game/processors/input_processor.h"
+#include "game/processors/logic_processor.h"
 #include "game/recipes.h"
 #include "game/runtime_settings.h"
 #include "graphics/render_processor.h"
@@ -42,7 +43,7 @@ const std::vector<ScheduledSystem>& schedule() {
         scheduled<InputProcessor>("InputProcessor", true),
         notYetWritten("AiProcessor"),
         scheduled<MechanicsProcessor>("MechanicsProcessor", false),
-        notYetWritten("LogicProcessor"),
+        scheduled<LogicProcessor>("LogicProcessor", false),
         scheduled<RenderProcessor>("RenderProcessor", true),
     };
     // clang-format on

@@ -7,6 +7,7 @@
 #include <tao/pegtl.hpp>
 
 #include "io/file_system.h"
+#include "io/grammar.h"
 #include "utils/log.h"
 
 namespace pegtl = tao::pegtl;
@@ -15,9 +16,9 @@ namespace {
 namespace grammar {
 using namespace tao::pegtl;
 
-struct space : one<' ', '\n', '\r', '\t', '\v', '\f'> {};
-struct comment : seq<one<'#'>, until<sor<one<'\n'>, eof>>> {};
-struct gap : star<sor<space, comment>> {};
+using grammar_common::space;
+using grammar_common::comment;
+using grammar_common::gap;
 
 struct name : plus<alnum> {};
 // No exponent, and no bare "." at either end: "3." and ".5" are not numbers.

@@ -14,6 +14,7 @@
 #include "game/camera.h"
 #include "game/components.h"
 #include "game/game.h"
+#include "game/processors/logic_processor.h"
 #include "game/runtime_settings.h"
 #include "graphics/billboard.h"
 #include "graphics/hud.h"
@@ -94,6 +95,13 @@ RenderProcessor::RenderProcessor(Game* game, WindowSizes windowSizes)
     }
 
     healthBarBorder->rect = healthBarBorderRect();
+    // The rules pick ground points under the cursor through this camera.
+    if (const std::shared_ptr<LogicProcessor> logic = game->systems.system<LogicProcessor>()) {
+        logic->setCursorRay([](std::int32_t x, std::int32_t y) {
+            const WorldRay ray = unprojectCursor(x, y);
+            return PickRay{ray.origin, ray.direction};
+        });
+    }
     // The cursor pick works from the first frame on.
     placeCamera(sizes.framebuffer());
 }

@@ -38,7 +38,8 @@ class RenderProcessor : public System<RenderProcessor> {
 
     // Needs the OpenGL context current and the registries loaded. Places the
     // camera at its start, above the Blue side looking straight down, reads
-    // "light.direction" and the animation clip names, and builds the HUD.
+    // "light.direction" and the animation clip names, builds the HUD and
+    // hands the logic processor (created before it) the cursor pick.
     explicit RenderProcessor(Game* game);
     RenderProcessor(Game* game, WindowSizes sizes);
     // Releases the HUD (text atlas and font) and the billboards: the context

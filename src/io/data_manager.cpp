@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "io/grammar.h"
 #include "utils/log.h"
 
 namespace pegtl = tao::pegtl;
@@ -12,9 +13,9 @@ namespace {
 namespace grammar {
 using namespace tao::pegtl;
 
-struct space : one<' ', '\n', '\r', '\t', '\v', '\f'> {};
-struct comment : seq<one<'#'>, until<sor<one<'\n'>, eof>>> {};
-struct gap : star<sor<space, comment>> {};
+using grammar_common::space;
+using grammar_common::comment;
+using grammar_common::gap;
 struct key : plus<sor<alnum, one<'.'>>> {};
 struct value : plus<sor<alnum, one<'_', '.', '(', ')', '-', ','>>> {};
 struct pair : seq<gap, key, gap, one<'='>, gap, value, gap> {};

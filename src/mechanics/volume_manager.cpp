@@ -8,6 +8,7 @@
 #include <tao/pegtl.hpp>
 
 #include "io/file_system.h"
+#include "io/grammar.h"
 #include "utils/log.h"
 
 namespace pegtl = tao::pegtl;
@@ -16,9 +17,9 @@ namespace {
 namespace grammar {
 using namespace tao::pegtl;
 
-struct space : one<' ', '\n', '\r', '\t', '\v', '\f'> {};
-struct comment : seq<one<'#'>, until<sor<one<'\n'>, eof>>> {};
-struct gap : star<sor<space, comment>> {};
+using grammar_common::space;
+using grammar_common::comment;
+using grammar_common::gap;
 // The keyword must stand at the very first byte: no gap before it.
 struct header : seq<TAO_PEGTL_STRING("volumes"), gap, one<'{'>, gap> {};
 struct name : plus<alnum> {};

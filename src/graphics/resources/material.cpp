@@ -11,6 +11,7 @@
 #include "graphics/resources/shader_program.h"
 #include "graphics/resources/texture.h"
 #include "io/file_system.h"
+#include "io/grammar.h"
 #include "utils/log.h"
 
 namespace pegtl = tao::pegtl;
@@ -19,9 +20,9 @@ namespace {
 namespace grammar {
 using namespace tao::pegtl;
 
-struct space : one<' ', '\t', '\r', '\n', '\v', '\f'> {};
-struct comment : seq<one<'#'>, until<sor<one<'\n'>, eof>>> {};
-struct ws : star<sor<space, comment>> {};
+using grammar_common::space;
+using grammar_common::comment;
+struct ws : grammar_common::gap {};
 
 struct name : plus<ranges<'a', 'z', 'A', 'Z', '0', '9'>> {};
 struct number : seq<plus<digit>, opt<seq<one<'.'>, plus<digit>>>> {};

@@ -11,6 +11,7 @@
 #include "graphics/resources/mesh_file.h"
 #include "graphics/resources/skeletal_mesh.h"
 #include "graphics/resources/static_mesh.h"
+#include "io/grammar.h"
 #include "utils/log.h"
 
 namespace pegtl = tao::pegtl;
@@ -118,9 +119,9 @@ namespace {
 namespace grammar {
 using namespace tao::pegtl;
 
-struct space : one<' ', '\n', '\r', '\t', '\v', '\f'> {};
-struct comment : seq<one<'#'>, until<sor<one<'\n'>, eof>>> {};
-struct ws : star<sor<space, comment>> {};
+using grammar_common::space;
+using grammar_common::comment;
+struct ws : grammar_common::gap {};
 struct static_header : seq<TAO_PEGTL_STRING("static"), ws, one<':'>> {};
 struct skeletal_header : seq<TAO_PEGTL_STRING("skeletal"), ws, one<':'>> {};
 struct name : plus<alnum> {};
