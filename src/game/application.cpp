@@ -13,6 +13,7 @@
 
 #include "context/context.h"
 #include "game/game.h"
+#include "graphics/billboard.h"
 #include "graphics/resources/material.h"
 #include "graphics/resources/mesh.h"
 #include "graphics/resources/shader_program.h"
@@ -64,6 +65,31 @@ bool loadData(WindowSettings& window) {
     }
     return false;
 }
+
+// Materials, shader programs, meshes and textures, in that order; everything
+// but the materials goes into the graphics card, so the context must be
+// current. A file that does not load is reported and the rest still load.
+void loadGraphics() {
+    LOG(debug) << "Loading materials from <resources/materials/>...";
+    MaterialManager::instance().loadDirectory("resources/materials/", ".mtl", true);
+    LOG(debug) << "Loading shader programs from <resources/shaders/>...";
+    ShaderProgramManager::instance().loadDirectory("resources/shaders/", ".spd", true);
+    LOG(debug) << "Loading meshes from <resources/meshes/>...";
+    MeshManager::instance().loadDirectory("resources/meshes/", ".mshd", true);
+    LOG(debug) << "Loading textures from <resources/textures/>...";
+    TextureManager::instance().loadDirectory("resources/textures/", "", true);
+}
+
+// Releases every OpenGL name the registries hold while the context that
+// made them is still current; the registries themselves live on, empty.
+void releaseGraphics() {
+    LOG(debug) << "Releasing graphics resources...";
+    MaterialManager::instance().clear();
+    ShaderProgramManager::instance().clear();
+    MeshManager::instance().clear();
+    TextureManager::instance().clear();
+    Billboard::releaseSharedBuffer();
+}
 }  // namespace
 
 double frameDelta(int64_t t0, int64_t t1) {
@@ -87,16 +113,9 @@ int runFlagstorm() {
         return 1;
     }
 
-    // The graphics registries, in this order, then the render targets (which
-    // need the window's context).
-    LOG(debug) << "Loading materials from <resources/materials/>...";
-    MaterialManager::instance().loadDirectory("resources/materials/", ".mtl", true);
-    LOG(debug) << "Loading shader programs from <resources/shaders/>...";
-    ShaderProgramManager::instance().loadDirectory("resources/shaders/", ".spd", true);
-    LOG(debug) << "Loading meshes from <resources/meshes/>...";
-    MeshManager::instance().loadDirectory("resources/meshes/", ".mshd", true);
-    LOG(debug) << "Loading textures from <resources/textures/>...";
-    TextureManager::instance().loadDirectory("resources/textures/", "", true);
+    loadGraphics();
+    // The render targets, after the graphics registries: they need the
+    // window's context.
     RenderTargets::instance();
 
     LOG(debug) << "Loading collision volumes from <data/collision/>...";
@@ -128,6 +147,7 @@ int runFlagstorm() {
         }
     }
 
+    releaseGraphics();
     context.shutdown();
     Context::destroy();
     return exitCode;

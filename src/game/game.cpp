@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "game/components.h"
+#include "game/processors/ai_processor.h"
 #include "game/processors/input_processor.h"
 #include "game/processors/logic_processor.h"
 #include "game/recipes.h"
@@ -41,7 +42,7 @@ const std::vector<ScheduledSystem>& schedule() {
     // clang-format off
     static const std::vector<ScheduledSystem> table = {
         scheduled<InputProcessor>("InputProcessor", true),
-        notYetWritten("AiProcessor"),
+        scheduled<AiProcessor>("AiProcessor", false),
         scheduled<MechanicsProcessor>("MechanicsProcessor", false),
         scheduled<LogicProcessor>("LogicProcessor", false),
         scheduled<RenderProcessor>("RenderProcessor", true),

@@ -321,7 +321,7 @@ void makeLightning(Entity lightning, const glm::vec3& from, const glm::vec3& to)
     entities.assign<TransformComponent>(lightning.id(),
                                         TransformComponent{glm::vec3(0.0f), kIdentity, glm::vec3(1.0f)});
     const glm::vec3 chest(0.0f, kLightningChestHeight, 0.0f);
-    attachLightningRenderables(lightning, from + chest, to + chest);
+    attachLightningRenderable(lightning, from + chest, to + chest);
     entities.assign<LifetimeComponent>(lightning.id(), LifetimeComponent{0.0f, kLightningLifetime});
 }
 

@@ -1,5 +1,6 @@
-"""The arena match starts, runs and closes cleanly; a damaged navigation mesh
-stops start-up with an error."""
+"""The arena match starts with all its content, runs and closes cleanly; a
+missing mesh is reported and the match runs without it; a damaged navigation
+mesh stops start-up with an error."""
 
 import os
 import subprocess
@@ -22,6 +23,28 @@ def test(args, display):
         for severity in ("warning", "error", "fatal"):
             check(not harness.record_lines(log, severity),
                   f"{severity} records in a normal run:\n" + "\n".join(harness.record_lines(log, severity)))
+    finally:
+        game.kill()
+
+    # Without the rock mesh: the mesh registry reports the file, every rock of
+    # the level reports the name its recipe cannot find, and the match still
+    # runs (the rocks still collide, undrawn) and closes cleanly.
+    work = harness.prepare_tree(args, "no_rock_mesh", drop_files=[os.path.join("resources", "meshes", "rock.mesh")])
+    rocks = open(os.path.join(work, "data", "level", "test.lvl"), encoding="latin-1").read().count("Rock {")
+    check(rocks > 0, "the shipped level has no rock")
+    game = harness.Game(args, display, work)
+    try:
+        game.wait_for(r"Statistics for last 1000 frames: ")
+        code = game.close()
+        log = game.log()
+        check(code == 0, f"exit code {code} without the rock mesh:\n" + log[-3000:])
+        errors = harness.record_lines(log, "error")
+        check(sum("rock.mesh" in line for line in errors) == 1,
+              "no single record for the missing mesh file:\n" + "\n".join(errors))
+        missing = [line for line in errors if 'No Mesh under that name present: "Rock"!' in line]
+        check(len(missing) == rocks, f"{len(missing)} records for the {rocks} rocks without a mesh:\n" + "\n".join(errors))
+        check(len(errors) == rocks + 1, "other error records:\n" + "\n".join(errors))
+        check(not harness.record_lines(log, "warning"), "warnings:\n" + "\n".join(harness.record_lines(log, "warning")))
     finally:
         game.kill()
 

@@ -127,8 +127,10 @@ TEST_F(GameStart, TheShippedArenaIsPopulatedActorsFirstThenFlagsThenLevelObjects
     for (int frame = 0; frame < 30; ++frame) {
         game.update(0.016);
     }
+    // Headless, the render recipes find no graphics; nothing else complains.
     EXPECT_EQ(capture.count(Severity::warning), 0u);
-    EXPECT_EQ(capture.count(Severity::error), 0u);
+    EXPECT_EQ(game_test::countBesidesAbsentGraphics(capture, Severity::error), 0u)
+        << ::testing::PrintToString(capture.messages(Severity::error));
     EXPECT_EQ(capture.count(Severity::fatal), 0u);
 }
 
