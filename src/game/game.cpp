@@ -17,8 +17,8 @@
 #include "utils/profiler.h"
 
 namespace {
-// One slot of the frame's fixed system order. A system that does not exist
-// yet keeps its slot (and its profiler section) with no create/find.
+// One slot of the frame's fixed system order. A slot whose system was not
+// created (a headless game) keeps its profiler section.
 struct ScheduledSystem {
     std::string name;
     bool needsWindow = false;
@@ -32,12 +32,7 @@ ScheduledSystem scheduled(const char* name, bool needsWindow) {
             [](const SystemManager& systems) -> std::shared_ptr<BaseSystem> { return systems.system<T>(); }};
 }
 
-ScheduledSystem notYetWritten(const char* name) {
-    return {name, false, nullptr, nullptr};
-}
-
-// The frame order. Adding a system is replacing its notYetWritten line by
-// scheduled<Type>(name, needsWindow).
+// The frame order; systems that need the window are left out of headless games.
 const std::vector<ScheduledSystem>& schedule() {
     // clang-format off
     static const std::vector<ScheduledSystem> table = {
