@@ -462,7 +462,9 @@ void ShaderProgramManager::build(const ShaderProgramDefinition& definition, cons
                 glUniform1i(location, info.textureUnit);
             }
         }
-        glUseProgram(static_cast<GLuint>(previous));
+        // A program deleted while current is gone once another is made
+        // current: then nothing is restored.
+        glUseProgram(glIsProgram(static_cast<GLuint>(previous)) ? static_cast<GLuint>(previous) : 0);
     }
     // Meshes leave the colour input disabled and read its constant value.
     glVertexAttrib4f(boundLocation(static_cast<uint32_t>(VertexAttribute::Color)), 1.0f, 1.0f, 1.0f, 1.0f);
