@@ -4,6 +4,7 @@
 // tangent clean-up and the checked triangle block.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <glm/vec2.hpp>
 #include <glm/vec3.hpp>
 #include <string>
@@ -17,6 +18,21 @@ namespace mesh_file {
 // Reads every byte of a binary mesh file. False (after the "Could not read
 // from" record) when the path is not a readable regular file.
 bool readFile(const std::string& path, std::vector<unsigned char>& bytes);
+
+// Reads, decodes and uploads one mesh file of kind MeshT (StaticMesh or
+// SkeletalMesh); nullptr after the reader's or decoder's error record.
+template <typename MeshT>
+std::unique_ptr<MeshT> loadMesh(const std::string& path) {
+    std::vector<unsigned char> bytes;
+    if (!readFile(path, bytes)) {
+        return nullptr;
+    }
+    auto data = MeshT::decode(bytes, path);
+    if (!data) {
+        return nullptr;
+    }
+    return std::make_unique<MeshT>(std::move(*data));
+}
 
 // A file point or direction (x, y, z), authored z up, as (x, z, -y).
 inline glm::vec3 toEngineAxes(const glm::vec3& v) {

@@ -5,15 +5,7 @@
 
 std::unique_ptr<SkeletalMesh> SkeletalMesh::load(const std::string& path) {
     LOG(debug) << "Loading skeletal mesh from [" << path << "]...";
-    std::vector<unsigned char> bytes;
-    if (!mesh_file::readFile(path, bytes)) {
-        return nullptr;
-    }
-    std::optional<SkeletalMeshData> data = decode(bytes, path);
-    if (!data) {
-        return nullptr;
-    }
-    return std::make_unique<SkeletalMesh>(std::move(*data));
+    return mesh_file::loadMesh<SkeletalMesh>(path);
 }
 
 std::optional<SkeletalMeshData> SkeletalMesh::decode(const std::vector<unsigned char>& bytes,

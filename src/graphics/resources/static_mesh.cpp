@@ -5,15 +5,7 @@
 
 std::unique_ptr<StaticMesh> StaticMesh::load(const std::string& path) {
     LOG(debug) << "Loading static mesh from [" << path << "]...";
-    std::vector<unsigned char> bytes;
-    if (!mesh_file::readFile(path, bytes)) {
-        return nullptr;
-    }
-    std::optional<StaticMeshData> data = decode(bytes, path);
-    if (!data) {
-        return nullptr;
-    }
-    return std::make_unique<StaticMesh>(std::move(*data));
+    return mesh_file::loadMesh<StaticMesh>(path);
 }
 
 std::optional<StaticMeshData> StaticMesh::decode(const std::vector<unsigned char>& bytes,
