@@ -279,6 +279,12 @@ void RenderProcessor::mainPass(ScreenSize framebuffer) {
         item.material->apply(program);
         item.renderable->draw(program);
         ++report.mainDraws;
+        if (&item == &items.back() || (&item + 1)->program != item.program) {
+            // Hand each finished program group to the driver: a software
+            // rasteriser starts on it while the rest is still being recorded,
+            // instead of doing all of it at the swap.
+            glFlush();
+        }
     }
 }
 

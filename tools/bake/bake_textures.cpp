@@ -23,6 +23,11 @@ using glm::vec4;
 namespace {
 constexpr float kPi = 3.14159265358979f;
 constexpr int kSurfaceSize = 256;
+// The floor's layers repeat 14 to 20 times across the field. At 128 texels a
+// repeat they meet the screen at about one texel per pixel from the game's
+// camera, which keeps them sharp without mipmaps, and small enough that the
+// renderer reads them from cache.
+constexpr int kLayerSize = 128;
 
 float smoothstep(float edge0, float edge1, float x) {
     const float t = glm::clamp((x - edge0) / (edge1 - edge0), 0.0f, 1.0f);
@@ -168,8 +173,8 @@ Surface tree() {
 }
 
 Image grass() {
-    Image image(kSurfaceSize, kSurfaceSize);
-    forEachPixel(kSurfaceSize, kSurfaceSize, [&](float u, float v, int x, int y) {
+    Image image(kLayerSize, kLayerSize);
+    forEachPixel(kLayerSize, kLayerSize, [&](float u, float v, int x, int y) {
         const float patches = bake::fractalNoise(u, v, 4, 4, 51);
         const float blades = bake::valueNoise(u * 128.0f, v * 32.0f, 128, 32, 52);
         const vec3 colour = glm::mix(vec3(0.20f, 0.38f, 0.12f), vec3(0.40f, 0.58f, 0.20f), patches) *
@@ -181,8 +186,8 @@ Image grass() {
 }
 
 Image dirt() {
-    Image image(kSurfaceSize, kSurfaceSize);
-    forEachPixel(kSurfaceSize, kSurfaceSize, [&](float u, float v, int x, int y) {
+    Image image(kLayerSize, kLayerSize);
+    forEachPixel(kLayerSize, kLayerSize, [&](float u, float v, int x, int y) {
         const float soil = bake::fractalNoise(u, v, 6, 5, 61);
         const glm::vec2 pebbles = cellDistances(u, v, 16, 62);
         const float pebble = smoothstep(0.22f, 0.14f, pebbles.x);
@@ -196,8 +201,8 @@ Image dirt() {
 }
 
 Image cobbles() {
-    Image image(kSurfaceSize, kSurfaceSize);
-    forEachPixel(kSurfaceSize, kSurfaceSize, [&](float u, float v, int x, int y) {
+    Image image(kLayerSize, kLayerSize);
+    forEachPixel(kLayerSize, kLayerSize, [&](float u, float v, int x, int y) {
         const glm::vec2 cells = cellDistances(u, v, 8, 71);
         const float joint = smoothstep(0.02f, 0.10f, cells.y - cells.x);
         const float surface = bake::fractalNoise(u, v, 8, 4, 72);
