@@ -14,6 +14,7 @@
 #include "graphics/resources/material.h"
 #include "graphics/resources/shader_program.h"
 #include "graphics/resources/texture.h"
+#include "offscreen_target.h"
 #include "support/log_capture.h"
 
 namespace {
@@ -443,28 +444,11 @@ TEST_F(ShippedGraphicsContent, ShadowsDarkenWhatTheSunCannotSee) {
     // The sun looks along the camera's view here, so the shadow matrix is the
     // identity: an occluder over the left half of the view, nearer than the
     // receiver, must shade the left half of the receiver only.
-    constexpr GLsizei kSize = 256;
-    GLuint depth = 0;
-    glGenTextures(1, &depth);
-    glBindTexture(GL_TEXTURE_2D, depth);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT24, kSize, kSize, 0, GL_DEPTH_COMPONENT, GL_FLOAT,
-                 nullptr);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_MODE, GL_COMPARE_REF_TO_TEXTURE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_FUNC, GL_LEQUAL);
-    GLuint framebuffer = 0;
-    glGenFramebuffers(1, &framebuffer);
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, depth, 0);
-    glDrawBuffer(GL_NONE);
-    ASSERT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), static_cast<GLenum>(GL_FRAMEBUFFER_COMPLETE));
+    offscreen::ShadowTarget shadow(256);
+    ASSERT_TRUE(shadow.complete);
 
     // Shadow pass: the occluder at NDC depth -0.5, over x < 0.
-    glViewport(0, 0, kSize, kSize);
-    glClear(GL_DEPTH_BUFFER_BIT);
+    shadow.begin();
     ShaderProgram& caster = program("ShadowStatic");
     glUseProgram(caster.id());
     uniformStep(caster, false);
@@ -484,7 +468,7 @@ TEST_F(ShippedGraphicsContent, ShadowsDarkenWhatTheSunCannotSee) {
     glUseProgram(receiver.id());
     uniformStep(receiver, true);
     const glm::mat4 behind = glm::translate(glm::mat4(1.0f), glm::vec3(0.0f, 0.0f, 0.5f));
-    receiver.setUniform(U::ShadowMap, depth);
+    receiver.setUniform(U::ShadowMap, shadow.depthTexture);
     receiver.setUniform(U::Model, behind);
     receiver.setUniform(U::ShadowMapModelViewProjection, behind);
     material("Wall").apply(receiver);
@@ -499,6 +483,4 @@ TEST_F(ShippedGraphicsContent, ShadowsDarkenWhatTheSunCannotSee) {
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 
     glBindVertexArray(0);
-    glDeleteFramebuffers(1, &framebuffer);
-    glDeleteTextures(1, &depth);
 }
