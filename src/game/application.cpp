@@ -89,6 +89,7 @@ void releaseGraphics() {
     MeshManager::instance().clear();
     TextureManager::instance().clear();
     Billboard::releaseSharedBuffer();
+    RenderTargets::release();
 }
 }  // namespace
 

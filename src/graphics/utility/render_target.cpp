@@ -4,9 +4,31 @@
 
 #include "utils/log.h"
 
+// A plain pointer rather than a static object: nothing may delete OpenGL
+// names at process exit, when the context is gone.
+RenderTargets*& RenderTargets::slot() {
+    static RenderTargets* targets = nullptr;
+    return targets;
+}
+
 RenderTargets& RenderTargets::instance() {
-    static RenderTargets* targets = new RenderTargets();  // never destroyed: see the destructor
+    RenderTargets*& targets = slot();
+    if (targets == nullptr) {
+        targets = new RenderTargets();
+    }
     return *targets;
+}
+
+void RenderTargets::release() {
+    RenderTargets*& targets = slot();
+    delete targets;
+    targets = nullptr;
+}
+
+RenderTargets::~RenderTargets() {
+    // Deleting the bound framebuffer rebinds the window's.
+    glDeleteFramebuffers(1, &shadowFramebuffer);
+    glDeleteTextures(1, &shadowTexture);
 }
 
 RenderTargets::RenderTargets() {

@@ -18,6 +18,10 @@ class RenderTargets : private NonCopyable {
     // The process's targets, created on first use: needs the OpenGL context
     // current then.
     static RenderTargets& instance();
+    // Deletes the targets' OpenGL names; call it while the context that made
+    // them is still current. A later instance() creates new ones. Without a
+    // release the names go with the context.
+    static void release();
 
     // Binds the target's framebuffer unless it is the active one already.
     // Anyone who binds framebuffers behind this record's back must rebind the
@@ -35,7 +39,8 @@ class RenderTargets : private NonCopyable {
 
   private:
     RenderTargets();
-    ~RenderTargets() = default;  // lives until the process ends, like the context
+    ~RenderTargets();
+    static RenderTargets*& slot();
 
     int32_t active = -1;
     uint32_t shadowFramebuffer = 0;
