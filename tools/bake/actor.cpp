@@ -71,23 +71,32 @@ const UvRect kBodyUv{0.0f, 0.5f, 1.0f, 0.8f};
 const UvRect kArmUv{0.0f, 0.3f, 1.0f, 0.5f};
 const UvRect kLegUv{0.0f, 0.0f, 1.0f, 0.3f};
 
+// Sides of the lofts. The actor stands about fifty pixels tall on screen,
+// where a limb is a few pixels wide: more sides only add small triangles,
+// which a software rasteriser pays for per triangle. Caps are left out where
+// they sit inside another part: the elbow and knee joints (both rings move
+// with the same bones), the neck, the wrist inside the forearm and the ankle
+// inside the foot.
+constexpr int kBodySides = 8;
+constexpr int kLimbSides = 6;
+
 void addArm(MeshBuilder& mesh, float x, Bone upper, Bone fore) {
     mesh.addLoft(x, 0.0f,
                  {{13.9f, 0.6f, 0.6f, blend(upper, 0.5f, fore)},
                   {15.8f, 0.7f, 0.7f, only(upper)},
                   {17.4f, 0.8f, 0.8f, blend(upper, 0.7f, Chest)},
                   {18.2f, 0.55f, 0.55f, blend(upper, 0.5f, Chest)}},
-                 8, kArmUv);
+                 kLimbSides, kArmUv, MeshBuilder::kTopCap);
     mesh.addLoft(x, 0.0f,
                  {{10.7f, 0.45f, 0.45f, only(fore)},
                   {12.3f, 0.55f, 0.55f, only(fore)},
                   {13.9f, 0.6f, 0.6f, blend(fore, 0.5f, upper)}},
-                 8, kArmUv);
+                 kLimbSides, kArmUv, MeshBuilder::kBottomCap);
     // Hand: a flattened mitten below the wrist.
     mesh.addLoft(
         x, 0.1f,
         {{8.9f, 0.3f, 0.22f, only(fore)}, {9.7f, 0.5f, 0.3f, only(fore)}, {10.9f, 0.42f, 0.32f, only(fore)}},
-        8, kArmUv);
+        kLimbSides, kArmUv, MeshBuilder::kBottomCap);
 }
 
 void addLeg(MeshBuilder& mesh, float x, Bone thigh, Bone shin) {
@@ -96,12 +105,12 @@ void addLeg(MeshBuilder& mesh, float x, Bone thigh, Bone shin) {
                   {8.0f, 0.95f, 0.95f, only(thigh)},
                   {10.0f, 1.05f, 1.05f, blend(thigh, 0.8f, Pelvis)},
                   {10.9f, 0.8f, 0.8f, blend(thigh, 0.5f, Pelvis)}},
-                 8, kLegUv);
+                 kLimbSides, kLegUv, MeshBuilder::kTopCap);
     mesh.addLoft(x, 0.0f,
                  {{1.0f, 0.5f, 0.5f, only(shin)},
                   {3.4f, 0.7f, 0.7f, only(shin)},
                   {5.6f, 0.75f, 0.75f, blend(shin, 0.5f, thigh)}},
-                 8, kLegUv);
+                 kLimbSides, kLegUv, MeshBuilder::kNoCaps);
     mesh.addBoxInRect(glm::vec3(x - 0.55f, 0.0f, -0.7f), glm::vec3(x + 0.55f, 1.2f, 2.3f), kLegUv,
                       only(shin));
 }
@@ -118,10 +127,10 @@ MeshBuilder buildActorMesh() {
                   {17.2f, 2.55f, 1.35f, only(Chest)},
                   {18.1f, 2.1f, 1.1f, only(Chest)},
                   {18.5f, 1.0f, 0.8f, only(Chest)}},
-                 10, kBodyUv);
+                 kBodySides, kBodyUv);
     mesh.addLoft(0.0f, 0.0f,
-                 {{18.2f, 0.65f, 0.6f, only(Chest)}, {19.4f, 0.6f, 0.55f, blend(Head, 0.7f, Chest)}}, 8,
-                 kBodyUv);
+                 {{18.2f, 0.65f, 0.6f, only(Chest)}, {19.4f, 0.6f, 0.55f, blend(Head, 0.7f, Chest)}},
+                 kLimbSides, kBodyUv, MeshBuilder::kNoCaps);
     mesh.addLoft(0.0f, 0.05f,
                  {{18.9f, 0.9f, 0.95f, only(Head)},
                   {19.4f, 1.3f, 1.4f, only(Head)},
@@ -129,7 +138,7 @@ MeshBuilder buildActorMesh() {
                   {21.0f, 1.4f, 1.5f, only(Head)},
                   {21.6f, 1.1f, 1.2f, only(Head)},
                   {22.0f, 0.55f, 0.6f, only(Head)}},
-                 10, kHeadUv);
+                 kBodySides, kHeadUv);
     // The nose shows which way the actor looks.
     mesh.addBoxInRect(glm::vec3(-0.2f, 19.9f, 1.4f), glm::vec3(0.2f, 20.5f, 1.95f), kHeadUv, only(Head));
     addArm(mesh, -3.1f, UpperArmRight, ForearmRight);

@@ -122,7 +122,7 @@ void MeshBuilder::addBoxInRect(const glm::vec3& lo, const glm::vec3& hi, const U
 }
 
 void MeshBuilder::addLoft(float cx, float cz, const std::vector<Ring>& rings, int segments,
-                          const UvRect& rect) {
+                          const UvRect& rect, Caps caps) {
     const int ringCount = static_cast<int>(rings.size());
     const auto point = [&](int k, int j) {
         const float angle = kTwoPi * static_cast<float>(j) / static_cast<float>(segments);
@@ -158,6 +158,9 @@ void MeshBuilder::addLoft(float cx, float cz, const std::vector<Ring>& rings, in
 
     // Flat caps, mapped planar across the rectangle.
     for (const int k : {0, ringCount - 1}) {
+        if ((caps & (k == 0 ? kBottomCap : kTopCap)) == 0) {
+            continue;
+        }
         const glm::vec3 normal(0.0f, k == 0 ? -1.0f : 1.0f, 0.0f);
         const Ring& ring = rings[k];
         const std::uint32_t center =

@@ -63,10 +63,15 @@ class MeshBuilder {
     void addBoxInRect(const glm::vec3& lo, const glm::vec3& hi, const UvRect& rect,
                       const Skin& skin = Skin());
 
+    // Which ends of a loft get a flat cap: leave out the ones nobody can see
+    // (inside another part, or facing the ground).
+    enum Caps { kNoCaps = 0, kBottomCap = 1, kTopCap = 2, kBothCaps = 3 };
+
     // Smooth tube through rings (ordered by rising y) around the vertical
     // axis through (cx, cz), with segments sides, closed by flat caps.
     // u runs round the tube and v up it, both across rect.
-    void addLoft(float cx, float cz, const std::vector<Ring>& rings, int segments, const UvRect& rect);
+    void addLoft(float cx, float cz, const std::vector<Ring>& rings, int segments, const UvRect& rect,
+                 Caps caps = kBothCaps);
 
     // Regular prism standing on y = base with flat sides; a vertex of the
     // outline at angle phase (degrees) from +x. Sides map u to the
