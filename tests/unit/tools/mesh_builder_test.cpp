@@ -64,8 +64,7 @@ TEST(MeshBuilderLoft, ClosesOnlyTheEndsAskedForAndKeepsTheTubeTheSame) {
     // repeats the first corner for the texture's wrap).
     EXPECT_EQ(open.vertices().size(), 3u * 7u);
 
-    // Leaving a cap out does not change the caps' default: the two-argument
-    // form still closes both ends.
+    // Without the caps argument both ends are closed.
     MeshBuilder closed;
     closed.addLoft(0.0f, 0.0f, {{0.0f, 1.0f, 1.0f, {}}, {1.0f, 1.0f, 1.0f, {}}}, 4, bake::UvRect());
     const CapCount defaults = countFaces(closed);
