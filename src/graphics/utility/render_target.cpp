@@ -4,25 +4,22 @@
 
 #include "utils/log.h"
 
+namespace {
 // A plain pointer rather than a static object: nothing may delete OpenGL
 // names at process exit, when the context is gone.
-RenderTargets*& RenderTargets::slot() {
-    static RenderTargets* targets = nullptr;
-    return targets;
-}
+RenderTargets* targetsInstance = nullptr;
+}  // namespace
 
 RenderTargets& RenderTargets::instance() {
-    RenderTargets*& targets = slot();
-    if (targets == nullptr) {
-        targets = new RenderTargets();
+    if (targetsInstance == nullptr) {
+        targetsInstance = new RenderTargets();
     }
-    return *targets;
+    return *targetsInstance;
 }
 
 void RenderTargets::release() {
-    RenderTargets*& targets = slot();
-    delete targets;
-    targets = nullptr;
+    delete targetsInstance;
+    targetsInstance = nullptr;
 }
 
 RenderTargets::~RenderTargets() {

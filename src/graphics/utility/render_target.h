@@ -40,7 +40,6 @@ class RenderTargets : private NonCopyable {
   private:
     RenderTargets();
     ~RenderTargets();
-    static RenderTargets*& slot();
 
     int32_t active = -1;
     uint32_t shadowFramebuffer = 0;
