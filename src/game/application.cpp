@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 #include <boost/chrono.hpp>
+#include <boost/filesystem/operations.hpp>
 #include <boost/log/core.hpp>
 #include <boost/log/expressions.hpp>
 #include <boost/thread/thread.hpp>
@@ -21,6 +22,7 @@
 #include "graphics/utility/render_target.h"
 #include "io/data_keys.h"
 #include "io/data_manager.h"
+#include "io/file_system.h"
 #include "mechanics/volume_manager.h"
 #include "utils/log.h"
 
@@ -44,9 +46,27 @@ struct WindowSettings {
     bool fullscreen = false;
 };
 
+// The game reads its content from the directory it runs in. Started anywhere
+// else (a terminal's home directory, a desktop menu), it says where it looked
+// instead of failing later on the first missing data key.
+bool contentPresent() {
+    if (FileSystem::isDirectory("data/")) {
+        return true;
+    }
+    boost::system::error_code error;
+    const boost::filesystem::path here = boost::filesystem::current_path(error);
+    LOG(fatal) << "Cannot start without the directory \"data/\" in \"" << (error ? "." : here.string())
+               << "\": the game runs in the directory that holds its content, and the \"flagstorm\" launcher"
+                  " starts it there!";
+    return false;
+}
+
 // Fills the data store and reads every key once with its typed read. Returns
 // false after a fatal record when the game cannot run with the data.
 bool loadData(WindowSettings& window) {
+    if (!contentPresent()) {
+        return false;
+    }
     try {
         DataManager::instance().loadDirectory("data/", ".dat", true);
         window.title = DataManager::getValue<std::string>("context.window.title");

@@ -1,5 +1,8 @@
 """Start-up, frame statistics and an orderly close; a bad setting stops start-up."""
 
+import os
+import shutil
+
 import harness
 from harness import check
 
@@ -61,6 +64,25 @@ def test(args, display):
         log = game.log()
         check(code != 0, "a missing key did not stop the game")
         check('"camera.offset"' in log, "the missing key is not named:\n" + log)
+    finally:
+        game.kill()
+
+    # Started where there is no content (a terminal's home directory, say),
+    # the game says where it looked and how to start it, in one fatal record.
+    work = harness.prepare_tree(args, "no_content")
+    for tree in ("data", "resources"):
+        shutil.rmtree(os.path.join(work, tree), ignore_errors=True)
+    game = harness.Game(args, display, work)
+    try:
+        code = game.wait_exit(timeout=60)
+        log = game.log()
+        check(code != 0, "the game started without data/")
+        fatal = harness.record_lines(log, "fatal")
+        check(len(fatal) == 1 and not harness.record_lines(log, "error"),
+              "not exactly one fatal record and no error:\n" + log)
+        check(f'"data/" in "{os.path.realpath(work)}"' in fatal[0], "the directory looked in is not named:\n" + log)
+        check("launcher" in fatal[0], "the record does not point to the launcher:\n" + log)
+        check(os.listdir(work) == ["game.log"], f"files written in the working directory: {os.listdir(work)}")
     finally:
         game.kill()
 

@@ -14,3 +14,5 @@ bool bakeMeshes(const std::string& root);
 bool bakeTextures(const std::string& root);
 // resources/fonts/: the game's font, from the installed Debian font package.
 bool bakeFonts(const std::string& root);
+// resources/icons/flagstorm.png: the 256 x 256 icon of the desktop menu entry.
+bool bakeIcon(const std::string& root);

@@ -11,6 +11,10 @@
 
 namespace bake {
 
+// The teams' cloth colours, shared by the textures and the menu icon.
+inline const glm::vec3 kBlueTeamColour(0.22f, 0.38f, 0.82f);
+inline const glm::vec3 kRedTeamColour(0.82f, 0.24f, 0.16f);
+
 class Image {
   public:
     Image(int width, int height, const glm::vec4& fill = glm::vec4(0.0f));

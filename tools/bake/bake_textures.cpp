@@ -417,8 +417,8 @@ bool bakeTextures(const std::string& root) {
     ok = bake::savePng(dirt(), textures + "floor/dirt.png") && ok;
     ok = bake::savePng(cobbles(), textures + "floor/cobbles.png") && ok;
 
-    ok = bake::savePng(teamCloth(vec3(0.22f, 0.38f, 0.82f), 111), textures + "team/blue.png") && ok;
-    ok = bake::savePng(teamCloth(vec3(0.82f, 0.24f, 0.16f), 112), textures + "team/red.png") && ok;
+    ok = bake::savePng(teamCloth(bake::kBlueTeamColour, 111), textures + "team/blue.png") && ok;
+    ok = bake::savePng(teamCloth(bake::kRedTeamColour, 112), textures + "team/red.png") && ok;
     ok = bake::savePng(flag(), textures + "flag/flag.png") && ok;
 
     ok = bake::savePng(flame(), textures + "effects/flame.png") && ok;

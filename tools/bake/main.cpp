@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
     ok = bakeMeshes(root) && ok;
     ok = bakeTextures(root) && ok;
     ok = bakeFonts(root) && ok;
+    ok = bakeIcon(root) && ok;
     if (!ok) {
         std::fprintf(stderr, "flagstorm_bake: baking failed\n");
         return 1;

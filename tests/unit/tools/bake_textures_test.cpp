@@ -178,3 +178,34 @@ TEST_F(BakedTextures, NormalMapsHoldUnitVectorsFacingOut) {
         }
     }
 }
+
+TEST_F(BakedTextures, MenuIconIsAFlagInBothTeamColoursOnAClearGround) {
+    ASSERT_TRUE(bakeIcon(root->string() + "/"));
+    const Picture icon = picture("resources/icons/flagstorm.png");
+    ASSERT_EQ(icon.width, 256u);
+    ASSERT_EQ(icon.height, 256u);
+    // Clear round the flag, so menus show their own background.
+    for (const unsigned corner : {0u, 255u}) {
+        EXPECT_EQ(icon.at(corner, 0)[3], 0);
+        EXPECT_EQ(icon.at(corner, 255)[3], 0);
+    }
+    std::size_t blue = 0;
+    std::size_t red = 0;
+    std::size_t covered = 0;
+    for (unsigned y = 0; y < 256; ++y) {
+        for (unsigned x = 0; x < 256; ++x) {
+            const unsigned char* texel = icon.at(x, y);
+            if (texel[3] < 255) {
+                continue;
+            }
+            ++covered;
+            blue += texel[2] > texel[0] + 60 ? 1 : 0;
+            red += texel[0] > texel[2] + 60 ? 1 : 0;
+        }
+    }
+    // The cloth is about half of each colour and fills a good part of the square.
+    EXPECT_GT(blue, 8000u);
+    EXPECT_GT(red, 8000u);
+    EXPECT_LT(blue > red ? blue - red : red - blue, (blue + red) / 5);
+    EXPECT_GT(covered, 256u * 256u / 3);
+}
