@@ -50,8 +50,8 @@ set(CPACK_PACKAGE_VENDOR "the Flagstorm developers")
 set(CPACK_PACKAGE_CONTACT "Flagstorm developers <flagstorm@example.org>")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "team game of capture the flag in 3D")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "team game of capture the flag in 3D
-Blue plays against Red, four actors a side, in an arena of rocks, walls and
+# The summary above is the synopsis line; this is the extended description.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Blue plays against Red, four actors a side, in an arena of rocks, walls and
 trees. You lead the first Blue actor with mouse and keyboard; computer
 players defend their flag. Both sides cast fireballs, chain lightning and
 crushing waves, die and respawn. The first team to 5 captures wins.")

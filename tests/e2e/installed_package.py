@@ -55,7 +55,7 @@ def play(closer, work):
     display = harness.Display()
     game = harness.Game(types.SimpleNamespace(binary=entry["Exec"], closer=closer), display, work)
     try:
-        game.wait_for(r"Statistics for last 1000 frames: ", timeout=300)
+        game.wait_for(r"Statistics for last 1000 frames: ", timeout=600)
         code = game.close()
         log = game.log()
         check(code == 0, f"exit code {code} after closing the window:\n" + log[-3000:])
