@@ -105,7 +105,7 @@ class Game:
         with open(self.log_path, "rb") as f:
             return f.read().decode("utf-8", "replace")
 
-    def wait_for(self, pattern, timeout=120.0, count=1):
+    def wait_for(self, pattern, timeout=300.0, count=1):
         """Waits until the log holds `count` matches of the regular expression."""
         deadline = time.time() + timeout
         while time.time() < deadline:
