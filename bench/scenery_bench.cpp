@@ -104,7 +104,7 @@ void SceneryOnAndOff(benchmark::State& state) {
     context.shutdown();
     Context::destroy();
 }
-// 50 blocks of 40 frames, alternating: 1,000 frames on each side.
-BENCHMARK(SceneryOnAndOff)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(50);
+// 30 blocks of 40 frames, alternating: 600 frames on each side.
+BENCHMARK(SceneryOnAndOff)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(30);
 
 }  // namespace

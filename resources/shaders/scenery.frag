@@ -1,19 +1,10 @@
 #version 330
-// The pixels of the scenery: the albedo lit by what the vertices worked out,
-// paled by the haze.
+// The pixels of the scenery: the colour its vertices worked out.
 
-in vec2 vTexCoord;
-in vec3 vLight;
-in vec3 vSpecular;
-in float vHaze;
-
-uniform sampler2D u_DiffuseAlphaMap;
+in vec3 vColour;
 
 out vec4 fragColor;
 
-const vec3 kHaze = vec3(0.63, 0.69, 0.74);
-
 void main() {
-    vec3 colour = texture(u_DiffuseAlphaMap, vTexCoord).rgb * vLight + vSpecular;
-    fragColor = vec4(mix(colour, kHaze, vHaze), 1.0);
+    fragColor = vec4(vColour, 1.0);
 }

@@ -1,9 +1,9 @@
 #version 330
-// The scenery beyond the arena and the base markings: lit per vertex, so the
-// pixels (a large share of the window at the bases) pay for one texture read
-// and nothing more. Blinn-Phong from the sun with the shadow looked up once
-// per vertex, the specular map read per vertex, and a haze that pales the
-// ground towards the horizon.
+// The scenery beyond the arena and the base markings: shaded entirely per
+// vertex, so its pixels (a large share of the window at the bases) only
+// interpolate a colour. The albedo and the specular map are read at each
+// vertex, lit by Blinn-Phong from the sun with the shadow looked up once per
+// vertex, and a haze pales the ground towards the horizon.
 //
 // The normal is the stored one averaged with the normal of the texture frame
 // (the same direction wherever the mapping does not shear): the program reads
@@ -26,15 +26,15 @@ uniform vec3 u_AmbientCoefficient;
 uniform vec3 u_DiffuseCoefficient;
 uniform vec3 u_SpecularCoefficient;
 uniform float u_SpecularExponent;
+uniform sampler2D u_DiffuseAlphaMap;
 uniform sampler2D u_SpecularMap;
 uniform sampler2DShadow u_ShadowMap;
 uniform float u_SelectionSamplerTiling;
 uniform float u_TerrainLayerTiling[3];
 
-out vec2 vTexCoord;
-out vec3 vLight;     // multiplies the albedo
-out vec3 vSpecular;  // added to it
-out float vHaze;     // share of the haze colour
+out vec3 vColour;
+
+const vec3 kHaze = vec3(0.63, 0.69, 0.74);
 
 float sunlight(vec4 shadowCoord, float cosine) {
     vec3 coord = shadowCoord.xyz / max(abs(shadowCoord.w), 1e-6) * 0.5 + 0.5;
@@ -53,7 +53,7 @@ void main() {
     // its largest tiling (all are 1 in the shipped ones).
     float tiling = max(max(u_TerrainLayerTiling[0], u_TerrainLayerTiling[1]),
                        max(u_TerrainLayerTiling[2], abs(u_SelectionSamplerTiling)));
-    vTexCoord = vIn_ts_TexCoord * max(tiling, 1.0);
+    vec2 texCoord = vIn_ts_TexCoord * max(tiling, 1.0);
 
     vec3 frameNormal = cross(vIn_ms_Tangent, vIn_ms_Bitangent);
     frameNormal *= dot(frameNormal, vIn_ms_Normal) < 0.0 ? -1.0 : 1.0;
@@ -68,14 +68,14 @@ void main() {
     float cosine = max(dot(normal, toLight), 0.0);
     float shadow = sunlight(u_ShadowMapModelViewProjection * vec4(vIn_ms_Position, 1.0), cosine);
     float highlight = cosine > 0.0 ? pow(max(dot(normal, halfway), 1e-4), max(u_SpecularExponent, 1.0)) : 0.0;
-    vec3 specularMap = textureLod(u_SpecularMap, vTexCoord, 0.0).rgb;
+    vec3 albedo = textureLod(u_DiffuseAlphaMap, texCoord, 0.0).rgb;
+    vec3 specularMap = textureLod(u_SpecularMap, texCoord, 0.0).rgb;
 
     float shading = clamp(u_ShadingFactor, 0.0, 1.0);
-    vLight = vIn_Color.rgb * mix(u_DiffuseCoefficient, u_AmbientCoefficient + u_DiffuseCoefficient * cosine * shadow,
-                                 shading);
-    vSpecular = u_SpecularCoefficient * specularMap * highlight * shadow * shading;
+    vec3 light = mix(u_DiffuseCoefficient, u_AmbientCoefficient + u_DiffuseCoefficient * cosine * shadow, shading);
+    vec3 colour = albedo * vIn_Color.rgb * light + u_SpecularCoefficient * specularMap * highlight * shadow * shading;
 
     vec3 world = (u_Model * vec4(vIn_ms_Position, 1.0)).xyz;
-    vHaze = 0.6 * smoothstep(75.0, 125.0, length(world.xz));
+    vColour = mix(colour, kHaze, 0.6 * smoothstep(75.0, 125.0, length(world.xz)));
     gl_Position = u_Projection * esPosition;
 }

@@ -92,7 +92,9 @@ MeshBuilder outlandMesh() {
     return mesh;
 }
 
-// A flat-shaded icosahedron with the given radii, turned by yaw about y.
+// A boulder: an icosahedron with the given radii, turned by yaw about y,
+// its twelve corners shared and smoothly lit (few vertices: the scenery's
+// cost is mostly its vertices).
 void addBoulder(MeshBuilder& mesh, const glm::vec3& centre, const glm::vec3& radii, float yaw) {
     const float g = 1.61803399f;
     const std::array<glm::vec3, 12> corners{{{-1, g, 0},
@@ -112,33 +114,24 @@ void addBoulder(MeshBuilder& mesh, const glm::vec3& centre, const glm::vec3& rad
          {11, 10, 2}, {10, 7, 6}, {7, 1, 8},  {3, 9, 4},  {3, 4, 2},   {3, 2, 6}, {3, 6, 8},
          {3, 8, 9},   {4, 9, 5},  {2, 4, 11}, {6, 2, 10}, {8, 6, 7},   {9, 8, 1}}};
     const float c = std::cos(yaw), s = std::sin(yaw);
+    const auto turn = [&](const glm::vec3& p) {
+        return glm::vec3(c * p.x + s * p.z, p.y, -s * p.x + c * p.z);
+    };
+    std::array<std::uint32_t, 12> ids{};
     std::array<glm::vec3, 12> points;
     for (std::size_t k = 0; k < corners.size(); ++k) {
-        const glm::vec3 p = glm::normalize(corners[k]) * radii;
-        points[k] = centre + glm::vec3(c * p.x + s * p.z, p.y, -s * p.x + c * p.z);
+        const glm::vec3 unit = glm::normalize(corners[k]);
+        BakeVertex vertex;
+        vertex.position = centre + turn(unit * radii);
+        vertex.normal = glm::normalize(turn(unit / radii));
+        vertex.texCoord = glm::vec2(vertex.position.x + vertex.position.y, vertex.position.z) / 3.0f;
+        points[k] = vertex.position;
+        ids[k] = mesh.addVertex(vertex);
     }
     for (const auto& face : faces) {
-        const glm::vec3& a = points[static_cast<std::size_t>(face[0])];
-        const glm::vec3& b = points[static_cast<std::size_t>(face[1])];
-        const glm::vec3& d = points[static_cast<std::size_t>(face[2])];
-        const glm::vec3 outward = (a + b + d) / 3.0f - centre;
-        const glm::vec3 normal = glm::normalize(glm::cross(b - a, d - a)) *
-                                 (glm::dot(glm::cross(b - a, d - a), outward) < 0.0f ? -1.0f : 1.0f);
-        std::array<std::uint32_t, 3> ids{};
-        const std::array<const glm::vec3*, 3> corner{&a, &b, &d};
-        for (std::size_t k = 0; k < 3; ++k) {
-            BakeVertex vertex;
-            vertex.position = *corner[k];
-            vertex.normal = normal;
-            // Planar mapping along the face's dominant axis, one repeat per 3 units.
-            const glm::vec3 n = glm::abs(normal);
-            const glm::vec3 p = *corner[k] / 3.0f;
-            vertex.texCoord = n.y >= n.x && n.y >= n.z ? glm::vec2(p.x, p.z)
-                              : n.x >= n.z             ? glm::vec2(p.z, p.y)
-                                                       : glm::vec2(p.x, p.y);
-            ids[k] = mesh.addVertex(vertex);
-        }
-        mesh.addTriangle(ids[0], ids[1], ids[2], outward);
+        const auto a = static_cast<std::size_t>(face[0]), b = static_cast<std::size_t>(face[1]),
+                   d = static_cast<std::size_t>(face[2]);
+        mesh.addTriangle(ids[a], ids[b], ids[d], (points[a] + points[b] + points[d]) / 3.0f - centre);
     }
 }
 
@@ -182,65 +175,55 @@ MeshBuilder outlandRocksMesh() {
     return mesh;
 }
 
-// A conifer standing on the ground at (x, z): a bare trunk under two cones,
-// the trunk mapped into the left half of the tree texture, the needles into
-// the right half.
+// A conifer standing on the ground at (x, z): two smooth cones of needles,
+// the lower one reaching down to the ground, mapped into the right half of
+// the tree texture (its foliage).
 void addConifer(MeshBuilder& mesh, float x, float z, float height, float radius) {
     const float base = groundHeight(x, z) - 0.3f;
     constexpr int kSides = 6;
-    const UvRect bark{0.0f, 0.0f, 0.5f, 1.0f};
     const UvRect needles{0.5f, 0.0f, 1.0f, 1.0f};
-    const float trunk = 0.35f * radius;
-    for (int k = 0; k < kSides; ++k) {
-        const float a0 = 2.0f * kPi * k / kSides, a1 = 2.0f * kPi * (k + 1) / kSides;
-        const glm::vec3 d0(std::cos(a0), 0.0f, std::sin(a0)), d1(std::cos(a1), 0.0f, std::sin(a1));
-        const float s0 = static_cast<float>(k) / kSides, s1 = static_cast<float>(k + 1) / kSides;
-        // The trunk, up to where the lower cone hides it.
-        const glm::vec3 b0 = glm::vec3(x, base, z) + d0 * trunk, b1 = glm::vec3(x, base, z) + d1 * trunk;
-        const glm::vec3 rise(0.0f, 0.3f * height, 0.0f);
-        mesh.addQuad({b0, b1, b1 + rise, b0 + rise},
-                     {bark.at(s0, 0), bark.at(s1, 0), bark.at(s1, 1), bark.at(s0, 1)},
-                     glm::normalize(d0 + d1));
-        // Two cones, the upper one narrower.
-        for (int tier = 0; tier < 2; ++tier) {
-            const float bottom = base + height * (tier == 0 ? 0.22f : 0.5f);
-            const float top = base + height * (tier == 0 ? 0.75f : 1.0f);
-            const float r = radius * (tier == 0 ? 1.0f : 0.7f);
-            const glm::vec3 apex(x, top, z);
-            const glm::vec3 c0 = glm::vec3(x, bottom, z) + d0 * r, c1 = glm::vec3(x, bottom, z) + d1 * r;
-            const glm::vec3 normal =
-                glm::normalize(glm::cross(apex - c0, c1 - c0)) *
-                (glm::dot(glm::cross(apex - c0, c1 - c0), d0 + d1) < 0.0f ? -1.0f : 1.0f);
-            BakeVertex va, vb, vc;
-            va.position = c0;
-            vb.position = c1;
-            vc.position = apex;
-            // Smooth round the cone: each corner leans along its own direction.
-            const float lean = r / (top - bottom);
-            va.normal = glm::normalize(d0 + glm::vec3(0.0f, lean, 0.0f));
-            vb.normal = glm::normalize(d1 + glm::vec3(0.0f, lean, 0.0f));
-            vc.normal = normal;
-            va.texCoord = needles.at(s0, 0.0f);
-            vb.texCoord = needles.at(s1, 0.0f);
-            vc.texCoord = needles.at(0.5f * (s0 + s1), 1.0f);
-            const std::uint32_t ia = mesh.addVertex(va), ib = mesh.addVertex(vb), ic = mesh.addVertex(vc);
-            mesh.addTriangle(ia, ib, ic, normal);
+    for (int tier = 0; tier < 2; ++tier) {
+        const float bottom = base + height * (tier == 0 ? 0.0f : 0.45f);
+        const float top = base + height * (tier == 0 ? 0.7f : 1.0f);
+        const float r = radius * (tier == 0 ? 1.0f : 0.7f);
+        const float lean = r / (top - bottom);
+        BakeVertex apex;
+        apex.position = glm::vec3(x, top, z);
+        apex.texCoord = needles.at(0.5f, 1.0f);
+        const std::uint32_t tip = mesh.addVertex(apex);
+        std::array<std::uint32_t, kSides> rim{};
+        for (int k = 0; k < kSides; ++k) {
+            const float a = 2.0f * kPi * k / kSides;
+            const glm::vec3 d(std::cos(a), 0.0f, std::sin(a));
+            BakeVertex vertex;
+            vertex.position = glm::vec3(x, bottom, z) + d * r;
+            vertex.normal = glm::normalize(d + glm::vec3(0.0f, lean, 0.0f));
+            vertex.texCoord = needles.at(static_cast<float>(k) / kSides, 0.0f);
+            rim[static_cast<std::size_t>(k)] = mesh.addVertex(vertex);
+        }
+        for (int k = 0; k < kSides; ++k) {
+            const float a = 2.0f * kPi * (k + 0.5f) / kSides;
+            mesh.addTriangle(rim[static_cast<std::size_t>(k)],
+                             rim[static_cast<std::size_t>((k + 1) % kSides)], tip,
+                             glm::vec3(std::cos(a), lean, std::sin(a)));
         }
     }
 }
 
 MeshBuilder outlandTreesMesh() {
     MeshBuilder mesh;
-    // Candidate spots on a jittered lattice over the band 8 to 48 units
-    // outside the arena; about half of them get a tree, denser further out.
+    // Candidate spots on a jittered lattice over the band 8 to 34 units
+    // outside the arena (the follow camera sees little further); about a
+    // third of them get a tree, more further out.
     constexpr float kStep = 6.0f;
-    const int steps = static_cast<int>(2.0f * (kArenaHalf + 48.0f) / kStep);
+    constexpr float kReach = kArenaHalf + 34.0f;
+    const int steps = static_cast<int>(2.0f * kReach / kStep);
     for (int j = 0; j <= steps; ++j) {
         for (int i = 0; i <= steps; ++i) {
-            const float x = -(kArenaHalf + 48.0f) + kStep * (static_cast<float>(i) + hashUnit(i, j, 331));
-            const float z = -(kArenaHalf + 48.0f) + kStep * (static_cast<float>(j) + hashUnit(i, j, 332));
+            const float x = -kReach + kStep * (static_cast<float>(i) + hashUnit(i, j, 331));
+            const float z = -kReach + kStep * (static_cast<float>(j) + hashUnit(i, j, 332));
             const float d = outside(x, z);
-            if (d < 8.0f || d > 48.0f || hashUnit(i, j, 333) > 0.25f + d / 80.0f) {
+            if (d < 8.0f || d > 34.0f || hashUnit(i, j, 333) > 0.2f + d / 100.0f) {
                 continue;
             }
             addConifer(mesh, x, z, 7.0f + 5.0f * hashUnit(i, j, 334), 2.2f + 1.2f * hashUnit(i, j, 335));
