@@ -2,11 +2,11 @@
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
+
 #include <boost/chrono.hpp>
 #include <boost/log/core.hpp>
 #include <boost/log/expressions.hpp>
 #include <boost/thread/thread.hpp>
-
 #include <cstdint>
 #include <exception>
 #include <string>
@@ -58,6 +58,8 @@ bool loadData(WindowSettings& window) {
         return true;
     } catch (const MissingDataKeyError& missing) {
         LOG(fatal) << "Cannot start without data key \"" << missing.key << "\"!";
+    } catch (const DataValueError& bad) {
+        LOG(fatal) << bad.what();
     } catch (const boost::bad_lexical_cast& bad) {
         LOG(fatal) << "Data value does not convert: " << bad.what();
     } catch (const std::exception& other) {
