@@ -2,12 +2,12 @@
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
+
 #include <boost/chrono.hpp>
 #include <boost/filesystem/operations.hpp>
 #include <boost/log/core.hpp>
 #include <boost/log/expressions.hpp>
 #include <boost/thread/thread.hpp>
-
 #include <cstdint>
 #include <exception>
 #include <string>
@@ -78,6 +78,8 @@ bool loadData(WindowSettings& window) {
         return true;
     } catch (const MissingDataKeyError& missing) {
         LOG(fatal) << "Cannot start without data key \"" << missing.key << "\"!";
+    } catch (const DataValueError& bad) {
+        LOG(fatal) << bad.what();
     } catch (const boost::bad_lexical_cast& bad) {
         LOG(fatal) << "Data value does not convert: " << bad.what();
     } catch (const std::exception& other) {

@@ -1,11 +1,10 @@
 #include "game/level.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
-#include <limits>
 #include <tao/pegtl.hpp>
 
+#include "io/decimal.h"
 #include "io/file_system.h"
 #include "io/grammar.h"
 #include "utils/log.h"
@@ -16,9 +15,9 @@ namespace {
 namespace grammar {
 using namespace tao::pegtl;
 
-using grammar_common::space;
 using grammar_common::comment;
 using grammar_common::gap;
+using grammar_common::space;
 
 struct name : plus<alnum> {};
 // No exponent, and no bare "." at either end: "3." and ".5" are not numbers.
@@ -42,40 +41,16 @@ struct ParseState {
     LevelObject current;
     // Numbers of the vector or quaternion being read. A value that fails
     // half-way may leave numbers behind; a property takes only the last ones.
-    std::vector<double> numbers;
+    std::vector<float> numbers;
     std::vector<LevelObject> parsed;
 
-    // The last count numbers narrowed to float, in the order written.
+    // The last count numbers, in the order written.
     std::vector<float> take(std::size_t count) {
-        std::vector<float> values;
-        for (std::size_t i = numbers.size() - count; i < numbers.size(); ++i) {
-            values.push_back(static_cast<float>(numbers[i]));
-        }
+        std::vector<float> values(numbers.end() - static_cast<std::ptrdiff_t>(count), numbers.end());
         numbers.clear();
         return values;
     }
 };
-
-// The unsigned digits as a decimal, then the sign applied. Digit runs too long
-// for a double become infinity (or zero when they only carry tiny fractions).
-double numberValue(const std::string& text) {
-    std::size_t start = 0;
-    double sign = 1.0;
-    if (text[0] == '+' || text[0] == '-') {
-        sign = text[0] == '-' ? -1.0 : 1.0;
-        start = 1;
-    }
-    double value = 0.0;
-    const char* first = text.data() + start;
-    const char* last = text.data() + text.size();
-    const auto result = std::from_chars(first, last, value, std::chars_format::fixed);
-    if (result.ec == std::errc::result_out_of_range) {
-        const char* point = std::find(first, last, '.');
-        const bool large = std::any_of(first, point, [](char c) { return c != '0'; });
-        value = large ? std::numeric_limits<double>::infinity() : 0.0;
-    }
-    return sign * value;
-}
 
 // A file quaternion (x, y, z, w) about a Z-up axis becomes the same turn about
 // the Y-up axis (x, z, -y).
@@ -108,7 +83,13 @@ template <>
 struct action<grammar::number> {
     template <typename Input>
     static void apply(const Input& in, ParseState& state) {
-        state.numbers.push_back(numberValue(in.string()));
+        float value = 0.0f;
+        if (!decimalToFloat(in.string(), value)) {
+            LOG(error) << "Level number beyond the float range in \"" << in.position().source << "\": \""
+                       << in.string() << "\"!";
+            throw pegtl::parse_error("number beyond the float range", in);
+        }
+        state.numbers.push_back(value);
     }
 };
 
@@ -152,7 +133,12 @@ struct action<grammar::object> {
 Level parseLevel(const std::string& text, const std::string& sourceName) {
     ParseState state;
     pegtl::memory_input<> input(text, sourceName);
-    pegtl::parse<grammar::level, action>(input, state);
+    try {
+        pegtl::parse<grammar::level, action>(input, state);
+    } catch (const pegtl::parse_error&) {
+        // A refused number ends the parse like text that does not fit: the
+        // objects before it stay.
+    }
 
     Level level;
     for (LevelObject& object : state.parsed) {

@@ -1,7 +1,6 @@
 #include "io/data_manager.h"
 
 #include <tao/pegtl.hpp>
-
 #include <vector>
 
 #include "io/grammar.h"
@@ -13,9 +12,9 @@ namespace {
 namespace grammar {
 using namespace tao::pegtl;
 
-using grammar_common::space;
 using grammar_common::comment;
 using grammar_common::gap;
+using grammar_common::space;
 struct key : plus<sor<alnum, one<'.'>>> {};
 struct value : plus<sor<alnum, one<'_', '.', '(', ')', '-', ','>>> {};
 struct pair : seq<gap, key, gap, one<'='>, gap, value, gap> {};
@@ -25,6 +24,8 @@ struct file : star<not_at<eof>, pair> {};
 struct ParseState {
     std::vector<std::string> stack;
     DataManager* manager;
+    std::map<std::string, std::string>* sources;
+    const std::string* sourceName;
 };
 
 template <typename Rule>
@@ -54,6 +55,9 @@ struct action<grammar::pair> {
         state.stack.pop_back();
         std::string key = std::move(state.stack.back());
         state.stack.pop_back();
+        if (!state.manager->contains(key)) {
+            (*state.sources)[key] = *state.sourceName;
+        }
         state.manager->add(key, std::make_unique<std::string>(std::move(value)));
     }
 };
@@ -68,7 +72,7 @@ void DataManager::load(const std::string& path) {
 }
 
 void DataManager::parse(const std::string& text, const std::string& sourceName) {
-    ParseState state{{}, this};
+    ParseState state{{}, this, &sources, &sourceName};
     try {
         pegtl::memory_input<> input(text, sourceName);
         pegtl::parse<grammar::file, action>(input, state);
@@ -85,6 +89,11 @@ const std::string& DataManager::raw(const std::string& key) {
     return *value;
 }
 
+std::string DataManager::sourceOf(const std::string& key) const {
+    const auto it = sources.find(key);
+    return it == sources.end() || !contains(key) ? std::string() : it->second;
+}
+
 glm::vec3 DataManager::getVec3(const std::string& key) {
     const std::string& text = raw(key);
     const std::string inner = text.size() >= 2 ? text.substr(1, text.size() - 2) : std::string();
@@ -98,9 +107,12 @@ glm::vec3 DataManager::getVec3(const std::string& key) {
         }
         start = comma + 1;
     }
-    if (pieces.size() < 3) {
-        throw boost::bad_lexical_cast(typeid(std::string), typeid(glm::vec3));
+    try {
+        if (pieces.size() >= 3) {
+            return glm::vec3(boost::lexical_cast<float>(pieces[0]), boost::lexical_cast<float>(pieces[1]),
+                             boost::lexical_cast<float>(pieces[2]));
+        }
+    } catch (const boost::bad_lexical_cast&) {
     }
-    return glm::vec3(boost::lexical_cast<float>(pieces[0]), boost::lexical_cast<float>(pieces[1]),
-                     boost::lexical_cast<float>(pieces[2]));
+    throw DataValueError(key, instance().sourceOf(key), text);
 }

@@ -4,7 +4,7 @@
 // converted on every read.
 #include <boost/lexical_cast.hpp>
 #include <glm/vec3.hpp>
-
+#include <map>
 #include <stdexcept>
 #include <string>
 
@@ -13,14 +13,33 @@
 
 // Raised by the typed reads for a key no data file defines.
 class MissingDataKeyError : public std::runtime_error {
-public:
+  public:
     explicit MissingDataKeyError(const std::string& key)
         : std::runtime_error("Missing data key \"" + key + "\"!"), key(key) {}
     std::string key;
 };
 
+// Raised by the typed reads for a value that does not convert to the type
+// asked for; names the key, the file that defines it and the text.
+class DataValueError : public boost::bad_lexical_cast {
+  public:
+    DataValueError(const std::string& key, const std::string& source, const std::string& text)
+        : key(key),
+          source(source),
+          text(text),
+          message("Data value of \"" + key + "\" in \"" + source + "\" does not convert: \"" + text + "\"!") {
+    }
+    const char* what() const noexcept override { return message.c_str(); }
+    std::string key;
+    std::string source;
+    std::string text;
+
+  private:
+    std::string message;
+};
+
 class DataManager : public ResourceManager<std::string>, public Singleton<DataManager> {
-public:
+  public:
     void load(const std::string& path) override;
 
     // Parses data file text into the store (the body of load, for any source).
@@ -29,21 +48,32 @@ public:
     // Typed reads: the value of key converted to T with the standard lexical
     // conversion. A missing key raises MissingDataKeyError after the
     // registry's error record; text that does not convert raises
-    // boost::bad_lexical_cast.
+    // DataValueError (a boost::bad_lexical_cast).
     template <typename T>
     static T getValue(const std::string& key) {
-        return boost::lexical_cast<T>(raw(key));
+        const std::string& text = raw(key);
+        try {
+            return boost::lexical_cast<T>(text);
+        } catch (const boost::bad_lexical_cast&) {
+            throw DataValueError(key, instance().sourceOf(key), text);
+        }
     }
 
     // A vector written "(x,y,z)": the first and last characters are dropped,
-    // the rest split at ","; fewer than three pieces raise bad_lexical_cast.
+    // the rest split at ","; fewer than three pieces raise DataValueError.
     static glm::vec3 getVec3(const std::string& key);
 
-protected:
+    // The file (source name) that defined key, empty for keys stored by code.
+    std::string sourceOf(const std::string& key) const;
+
+  protected:
     std::string typeName() const override { return "std::string"; }
 
-private:
+  private:
     static const std::string& raw(const std::string& key);
+
+    // Source name per key, set when a parse stores the key.
+    std::map<std::string, std::string> sources;
 };
 
 template <>

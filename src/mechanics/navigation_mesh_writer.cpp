@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <iterator>
 
 #include "utils/log.h"
 
@@ -20,14 +21,14 @@ void putF32(std::string& bytes, float value) {
 }  // namespace
 
 bool writeNavigationMesh(const std::string& path, const std::vector<glm::vec3>& vertices,
-                         const std::vector<std::array<std::uint32_t, 4>>& quads) {
+                         const std::vector<std::array<std::uint32_t, 4>>& quads, NavigationWrite mode) {
     std::string bytes;
     bytes.reserve(8 + vertices.size() * 12 + quads.size() * 16);
     putU32(bytes, static_cast<std::uint32_t>(vertices.size()));
     putU32(bytes, static_cast<std::uint32_t>(quads.size()));
     for (const glm::vec3& v : vertices) {
         putF32(bytes, v.x);
-        putF32(bytes, -v.z);
+        putF32(bytes, 0.0f - v.z);  // no negative zeros in the files
         putF32(bytes, v.y);
     }
     for (std::size_t q = 0; q < quads.size(); ++q) {
@@ -40,12 +41,22 @@ bool writeNavigationMesh(const std::string& path, const std::vector<glm::vec3>& 
             putU32(bytes, index + 1);
         }
     }
+    if (mode == NavigationWrite::ifChanged) {
+        std::ifstream existing(path, std::ios::binary);
+        if (existing && std::string(std::istreambuf_iterator<char>(existing),
+                                    std::istreambuf_iterator<char>()) == bytes) {
+            return true;
+        }
+    }
     std::ofstream out(path, std::ios::out | std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();
     if (!out) {
         LOG(error) << "Could not write navigation mesh to \"" << path << "\"!";
         return false;
+    }
+    if (mode == NavigationWrite::ifChanged) {
+        return true;
     }
     LOG(debug) << "Wrote navigation mesh [" << path << "] with " << vertices.size() << " vertices and "
                << quads.size() << " quadrilaterals...";

@@ -39,14 +39,16 @@ def test(args, display):
     finally:
         game.kill()
 
-    # A window width that is not a number ends start-up with the conversion error.
+    # A window width that is not a number ends start-up with a record naming
+    # the key, its file and the text.
     work = harness.prepare_tree(args, "bad_width", {"context.window.resolution.x": "wide"})
     game = harness.Game(args, display, work)
     try:
         code = game.wait_exit(timeout=60)
         log = game.log()
         check(code != 0, "a bad window width did not stop the game")
-        check("bad lexical cast" in log, "the conversion error is not in the output:\n" + log)
+        record = 'Data value of "context.window.resolution.x" in "data/context.dat" does not convert: "wide"!'
+        check(record in log, "the conversion record is not in the output:\n" + log)
         check(harness.record_lines(log, "fatal"), "no fatal record for the bad width")
     finally:
         game.kill()

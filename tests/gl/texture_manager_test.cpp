@@ -127,6 +127,33 @@ TEST_F(TextureManagerTest, FilesFreeImageCannotReadAreReportedAndNotRegistered) 
     EXPECT_EQ(log.count(error, "No Texture under that name present: \"" + text + "\"!"), 1u);
 }
 
+TEST_F(TextureManagerTest, ImagesBeyondTheLargestTextureAreRefusedWithARecord) {
+    GLint maxSize = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+    ASSERT_GT(maxSize, 0);
+    const auto saveStrip = [&](const std::string& name, int width, int height) {
+        FIBITMAP* bitmap = FreeImage_Allocate(width, height, 24);
+        const std::string path = scratch.path(name);
+        EXPECT_TRUE(FreeImage_Save(FIF_PNG, bitmap, path.c_str(), 0));
+        FreeImage_Unload(bitmap);
+        return path;
+    };
+    const std::string fits = saveStrip("fits.png", maxSize, 1);
+    const std::string wide = saveStrip("wide.png", maxSize + 1, 1);
+    const std::string tall = saveStrip("tall.png", 1, maxSize + 1);
+    LogCapture log;
+    TextureManager& manager = TextureManager::instance();
+    manager.loadDirectory(scratch.directory(), ".png", true);
+    EXPECT_NE(manager.find(fits), nullptr);
+    EXPECT_EQ(manager.find(wide), nullptr);
+    EXPECT_EQ(manager.find(tall), nullptr);
+    const std::string limit =
+        "exceeds the largest texture (" + std::to_string(maxSize) + " pixels a side): \"";
+    EXPECT_EQ(log.count(error, limit + wide + "\"!"), 1u);
+    EXPECT_EQ(log.count(error, limit + tall + "\"!"), 1u);
+    EXPECT_EQ(log.count(error), 2u) << ::testing::PrintToString(log.messages(error));
+}
+
 TEST_F(TextureManagerTest, SamplingMethodCyclesOverEveryTexture) {
     TextureManager& manager = TextureManager::instance();
     while (manager.samplingMethod() != 1) {

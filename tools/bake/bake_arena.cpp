@@ -16,6 +16,7 @@
 #include "bake.h"
 #include "game/level.h"
 #include "io/file_system.h"
+#include "mechanics/navigation_mesh_writer.h"
 #include "shapes.h"
 
 namespace fs = boost::filesystem;
@@ -254,10 +255,10 @@ std::vector<std::vector<glm::vec2>> obstacleFootprints(const Level& level) {
     return footprints;
 }
 
-// Navigation mesh: u32 V, u32 Q, V points, Q quads of 1-based indices. The
-// corners of a cell go (x0, z0), (x0, z1), (x1, z1), (x1, z0), so that
-// (c1 - c0) x (c2 - c0) points to +y and downward rays hit the ground.
-Bytes navigationMeshBytes(const Level& level) {
+// Navigation mesh, written by the engine's writer. The corners of a cell go
+// (x0, z0), (x0, z1), (x1, z1), (x1, z0), so that (c1 - c0) x (c2 - c0)
+// points to +y and downward rays hit the ground.
+bool writeNavigation(const fs::path& path, const Level& level) {
     const std::vector<std::vector<glm::vec2>> footprints = obstacleFootprints(level);
     const auto corner = [](int i) { return -kGroundHalfSize + kCellSize * static_cast<float>(i); };
 
@@ -284,19 +285,23 @@ Bytes navigationMeshBytes(const Level& level) {
     std::sort(used.begin(), used.end());
     used.erase(std::unique(used.begin(), used.end()), used.end());
 
-    Bytes bytes;
-    bytes.u32(static_cast<uint32_t>(used.size()));
-    bytes.u32(static_cast<uint32_t>(quads.size()));
+    std::vector<glm::vec3> vertices;
     for (int vertex : used) {
-        bytes.point(glm::vec3(corner(vertex % (kCells + 1)), 0.0f, corner(vertex / (kCells + 1))));
+        vertices.emplace_back(corner(vertex % (kCells + 1)), 0.0f, corner(vertex / (kCells + 1)));
     }
+    std::vector<std::array<std::uint32_t, 4>> indexed;
     for (const auto& quad : quads) {
-        for (int vertex : quad) {
-            const auto index = std::lower_bound(used.begin(), used.end(), vertex) - used.begin();
-            bytes.u32(static_cast<uint32_t>(index + 1));
+        std::array<std::uint32_t, 4>& corners = indexed.emplace_back();
+        for (std::size_t k = 0; k < 4; ++k) {
+            corners[k] = static_cast<std::uint32_t>(std::lower_bound(used.begin(), used.end(), quad[k]) -
+                                                    used.begin());
         }
     }
-    return bytes;
+    if (!writeNavigationMesh(path.string(), vertices, indexed, NavigationWrite::ifChanged)) {
+        std::fprintf(stderr, "cannot write %s\n", path.string().c_str());
+        return false;
+    }
+    return true;
 }
 }  // namespace
 
@@ -317,5 +322,5 @@ bool bakeArena(const std::string& root) {
         }
     }
     return bakeCollisionMeshes(fs::path(root) / "data/collision/level.volumes", level) &&
-           writeFile(levelPath.parent_path() / "test.nav", navigationMeshBytes(level));
+           writeNavigation(levelPath.parent_path() / "test.nav", level);
 }

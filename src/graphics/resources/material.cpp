@@ -10,6 +10,7 @@
 #include "game/runtime_settings.h"
 #include "graphics/resources/shader_program.h"
 #include "graphics/resources/texture.h"
+#include "io/decimal.h"
 #include "io/file_system.h"
 #include "io/grammar.h"
 #include "utils/log.h"
@@ -20,8 +21,8 @@ namespace {
 namespace grammar {
 using namespace tao::pegtl;
 
-using grammar_common::space;
 using grammar_common::comment;
+using grammar_common::space;
 struct ws : grammar_common::gap {};
 
 struct name : plus<ranges<'a', 'z', 'A', 'Z', '0', '9'>> {};
@@ -112,7 +113,11 @@ template <>
 struct action<grammar::real> {
     template <typename Input>
     static void apply(const Input& in, MaterialState& state) {
-        state.stack.emplace_back(std::stod(in.string()));
+        float value = 0.0f;
+        if (!decimalToFloat(in.string(), value)) {
+            throw pegtl::parse_error("number beyond the float range", in);
+        }
+        state.stack.emplace_back(static_cast<double>(value));
     }
 };
 

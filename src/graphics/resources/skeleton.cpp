@@ -48,6 +48,11 @@ std::unique_ptr<Skeleton> Skeleton::read(BinaryReader& stream, const std::string
         reportTruncated(path, "counts");
         return nullptr;
     }
+    if (boneCount > kMaxBones) {
+        LOG(error) << "Skeleton has " << boneCount << " bones, the skinning shaders take at most "
+                   << kMaxBones << ": [" << path << "]!";
+        return nullptr;
+    }
     if (stream.remaining() / kMinNamedRecordBytes < boneCount) {
         reportTruncated(path, "bone records");
         return nullptr;

@@ -39,9 +39,14 @@ struct AnimationRange {
 
 class Skeleton : private NonCopyable {
   public:
+    // Bones the skinning shaders' bone arrays hold ("kMaxBones" in the
+    // skeletal vertex shaders).
+    static constexpr std::uint32_t kMaxBones = 64;
+
     // Reads the skeleton from the rest of a skeletal mesh file, converting
     // to the engine's axes. nullptr after an error record naming path when
-    // the bone records, tracks or tags run past the end of the data.
+    // the bone records, tracks or tags run past the end of the data, or the
+    // skeleton has more than kMaxBones bones.
     static std::unique_ptr<Skeleton> read(BinaryReader& stream, const std::string& path);
 
     // frames holds (lastFrame + 1) x boneCount transforms, frame-major

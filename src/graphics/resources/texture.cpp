@@ -60,6 +60,18 @@ void TextureManager::load(const std::string& name) {
         LOG(error) << "Unreadable image file: \"" << name << "\"!";
         return;
     }
+    // Larger images would make an incomplete texture that samples black.
+    GLint maxSize = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+    const uint32_t loadedWidth = FreeImage_GetWidth(loaded.get());
+    const uint32_t loadedHeight = FreeImage_GetHeight(loaded.get());
+    if (maxSize > 0 &&
+        (loadedWidth > static_cast<uint32_t>(maxSize) || loadedHeight > static_cast<uint32_t>(maxSize))) {
+        LOG(error) << "Image of " << loadedWidth << " x " << loadedHeight
+                   << " pixels exceeds the largest texture (" << maxSize << " pixels a side): \"" << name
+                   << "\"!";
+        return;
+    }
     const Bitmap converted(FreeImage_ConvertTo32Bits(loaded.get()));
     if (!converted || FreeImage_GetBits(converted.get()) == nullptr) {
         LOG(error) << "Image cannot be converted to 32 bits per pixel: \"" << name << "\"!";

@@ -5,8 +5,10 @@
 #include <boost/filesystem.hpp>
 #include <cmath>
 #include <fstream>
+#include <limits>
 
 #include "io/file_system.h"
+#include "support/log_capture.h"
 
 namespace {
 constexpr float kTolerance = 1e-6f;
@@ -159,15 +161,28 @@ TEST(LevelLoader, AcceptsCommentsAndAnyWhiteSpaceBetweenTokens) {
     expectVec(level.objects[0].scale, {2, 2, 2});
 }
 
-TEST(LevelLoader, TurnsOverlongNumbersIntoInfinityInsteadOfGarbage) {
-    const std::string huge = "1" + std::string(400, '0');
+TEST(LevelLoader, NumbersBeyondTheFloatRangeEndTheParseWithARecord) {
     const std::string tiny = "0." + std::string(400, '0') + "1";
-    const Level level = parse("Rock { position = (" + huge + ", " + tiny + ", -" + huge + ") }");
-    ASSERT_EQ(level.objects.size(), 1u);
-    EXPECT_TRUE(std::isinf(level.objects[0].position.x));
-    EXPECT_EQ(level.objects[0].position.z, 0.0f);
-    EXPECT_TRUE(std::isinf(level.objects[0].position.y));
-    EXPECT_LT(level.objects[0].position.y, 0.0f);
+    const std::string largest = "340282346638528859811704183484516925440";  // the largest float
+    {
+        LogCapture log;
+        const Level level = parse("Rock { position = (" + largest + ", " + tiny + ", -" + largest + ") }");
+        ASSERT_EQ(level.objects.size(), 1u);
+        const float max = std::numeric_limits<float>::max();
+        EXPECT_EQ(level.objects[0].position, glm::vec3(max, -max, 0.0f));
+        EXPECT_TRUE(log.empty());
+    }
+    for (const std::string& beyond : {"1" + std::string(400, '0'), "-1" + std::string(40, '0'),
+                                      std::string("340282356779733661637539395458142568448.5")}) {
+        SCOPED_TRACE(beyond);
+        LogCapture log;
+        const Level level = parse("Tree { } Rock { scale = (1, " + beyond + ", 1) } Bush { }");
+        EXPECT_EQ(namesOf(level), std::vector<std::string>{"Tree"});
+        EXPECT_EQ(log.count(LogCapture::Severity::error,
+                            "Level number beyond the float range in \"test\": \"" + beyond + "\"!"),
+                  1u);
+        EXPECT_EQ(log.count(LogCapture::Severity::error), 1u);
+    }
 }
 
 TEST(LevelLoader, ReadsAFileAndRaisesWhenItIsMissing) {

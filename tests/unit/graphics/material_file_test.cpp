@@ -113,6 +113,28 @@ TEST(MaterialFile, EveryBlendModeAndBooleanSpellingIsAccepted) {
     }
 }
 
+TEST(MaterialFile, NumbersOfHundredsOfDigitsAreReadOrReportedWithoutThrowing) {
+    LogCapture log;
+    const std::string zeros(400, '0');
+    const auto tiny =
+        parse("material M { alpha = 0." + zeros + "1 selectionSamplerTiling = -0." + zeros + "5 }");
+    ASSERT_NE(tiny, nullptr);
+    EXPECT_EQ(tiny->alpha, 0.0f);
+    EXPECT_EQ(tiny->selectionSamplerTiling, 0.0f);
+    const auto padded = parse("material M { shadingFactor = " + zeros + "2.5" + zeros + " }");
+    ASSERT_NE(padded, nullptr);
+    EXPECT_FLOAT_EQ(padded->shadingFactor, 2.5f);
+    EXPECT_TRUE(log.empty());
+    for (const std::string& text : {"material M { specularExponent = 1" + zeros + " }",
+                                    "material M { diffuse = (1, 1" + zeros + ", 0) }",
+                                    "material M { terrainLayerTiling1 = -1" + zeros + ".5 }"}) {
+        SCOPED_TRACE(text.substr(0, 40));
+        log.clear();
+        EXPECT_EQ(parse(text), nullptr);
+        EXPECT_EQ(log.count(LogCapture::Severity::error, "Malformed material file: \"test.mtl\"!"), 1u);
+    }
+}
+
 TEST(MaterialFile, MalformedFilesAreReportedAndGiveNoMaterial) {
     const char* const malformed[] = {
         "material M { depthCheck = True }",  // only all lower or all upper case
@@ -122,7 +144,8 @@ TEST(MaterialFile, MalformedFilesAreReportedAndGiveNoMaterial) {
         "material M { shadingFactor = .5 }",
         "material M { shadingFactor = 5. }",
         "material M { alpha = 1e3 }",
-        "material M { glossiness = 3 }",  // unknown key
+        "material M { specularExponent = 1000000000000000000000000000000000000000 }",  // beyond a float
+        "material M { glossiness = 3 }",                                               // unknown key
         "material M { blendMode = screen }",
         "material M { diffuse = (1, 1) }",
         "material M { diffuseAlphaMap = <open }",

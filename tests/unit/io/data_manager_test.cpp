@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -156,6 +157,51 @@ TEST_F(DataManagerTest, VectorReadDropsTheBracketsAndNeedsThreeNumbers) {
     for (const char* key : {"gap", "none", "two", "single", "short", "words"}) {
         SCOPED_TRACE(key);
         EXPECT_THROW(DataManager::getVec3(key), boost::bad_lexical_cast);
+    }
+}
+
+TEST_F(DataManagerTest, AValueThatDoesNotConvertIsNamedWithItsKeyFileAndText) {
+    DataManager& manager = DataManager::instance();
+    manager.parse("cooldown.fireball = abc camera.offset = (1,2)", "data/skills.dat");
+    manager.parse("cooldown.fireball = 2 huge = 1" + std::string(40, '0') + " tick = 70000", "data/more.dat");
+    DataManager::instance().add("coded", std::make_unique<std::string>("x"));
+    struct Case {
+        std::function<void()> read;
+        std::string message;
+    };
+    const Case cases[] = {
+        {[] { DataManager::getValue<float>("cooldown.fireball"); },
+         "Data value of \"cooldown.fireball\" in \"data/skills.dat\" does not convert: \"abc\"!"},
+        {[] { DataManager::getVec3("camera.offset"); },
+         "Data value of \"camera.offset\" in \"data/skills.dat\" does not convert: \"(1,2)\"!"},
+        {[] { DataManager::getValue<float>("huge"); },
+         "Data value of \"huge\" in \"data/more.dat\" does not convert: \"1" + std::string(40, '0') + "\"!"},
+        {[] { DataManager::getValue<uint16_t>("tick"); },
+         "Data value of \"tick\" in \"data/more.dat\" does not convert: \"70000\"!"},
+        {[] { DataManager::getValue<int>("coded"); },
+         "Data value of \"coded\" in \"\" does not convert: \"x\"!"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        try {
+            c.read();
+            FAIL() << "the read did not raise";
+        } catch (const DataValueError& error) {
+            EXPECT_EQ(error.what(), c.message);
+        }
+    }
+    // The conversion error is still the lexical one callers may catch.
+    EXPECT_THROW(DataManager::getValue<float>("cooldown.fireball"), boost::bad_lexical_cast);
+    // Once the store is cleared a key takes the file of its new definition.
+    manager.clear();
+    manager.parse("cooldown.fireball = abc", "data/third.dat");
+    try {
+        DataManager::getValue<float>("cooldown.fireball");
+        FAIL() << "the read did not raise";
+    } catch (const DataValueError& error) {
+        EXPECT_EQ(error.source, "data/third.dat");
+        EXPECT_EQ(error.key, "cooldown.fireball");
+        EXPECT_EQ(error.text, "abc");
     }
 }
 

@@ -638,3 +638,65 @@ TEST_F(NavigationMeshTest, TheNodeChainIsTheOneThePlainSearchFinds) {
     EXPECT_EQ(chain[length / 2], length / 2 - 1);
     EXPECT_EQ(chain.back(), 0u);
 }
+
+TEST_F(NavigationMeshTest, PointsThatAreNotFiniteEndThePathSearchWithoutLooping) {
+    // An L-shaped corridor: the string needs a corner, so the funnel restarts.
+    SquareMesh squares;
+    for (int x = 0; x < 3; ++x) {
+        squares.square(x, 0);
+    }
+    squares.square(2, 1);
+    squares.square(2, 2);
+    auto mesh = load(squares);
+    ASSERT_NE(mesh, nullptr);
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const glm::vec3 inside(0.5f, 0.0f, 0.5f);
+    const glm::vec3 strange[] = {glm::vec3(inf, 0, 0.5f),  glm::vec3(-inf, 0, 0.5f), glm::vec3(0.5f, 0, inf),
+                                 glm::vec3(0.5f, 0, -inf), glm::vec3(nan, 0, 0.5f),  glm::vec3(inf, 0, -inf),
+                                 glm::vec3(-inf, 0, inf),  glm::vec3(nan, nan, nan)};
+    for (const glm::vec3& point : strange) {
+        for (int order = 0; order < 3; ++order) {
+            SCOPED_TRACE(order);
+            std::list<glm::vec3> path;
+            const glm::vec3 start = order == 1 ? inside : point;
+            const glm::vec3 goal = order == 0 ? glm::vec3(2.5f, 0, 2.5f) : point;
+            mesh->findPath({0, start}, {4, goal}, path);
+            EXPECT_LE(path.size(), 16u);
+        }
+    }
+}
+
+TEST_F(NavigationMeshTest, BoundsNearTheFloatRangeStillAnswerEveryRay) {
+    // The area of the bounds overflows a
+    // float: the queries then test every node.
+    for (const float far : {3e19f, 1e22f}) {
+        SCOPED_TRACE(far);
+        const std::vector<glm::vec3> vertices = {{0, 0, 0},
+                                                 {0, 0, 1},
+                                                 {1, 0, 1},
+                                                 {1, 0, 0},
+                                                 {far, 0, far},
+                                                 {far, 0, far + far * 1e-6f},
+                                                 {far + far * 1e-6f, 0, far + far * 1e-6f},
+                                                 {far + far * 1e-6f, 0, far},
+                                                 {-far, 0, -far},
+                                                 {-far, 0, -far + far * 1e-6f},
+                                                 {-far + far * 1e-6f, 0, -far + far * 1e-6f},
+                                                 {-far + far * 1e-6f, 0, -far}};
+        auto mesh = load(vertices, {{0, 1, 2, 3}, {4, 5, 6, 7}, {8, 9, 10, 11}});
+        ASSERT_NE(mesh, nullptr);
+        NavigationLocation location;
+        ASSERT_TRUE(mesh->locate(glm::vec3(0.5f, 0, 0.5f), location));
+        EXPECT_EQ(location.node, 0u);
+        EXPECT_TRUE(mesh->raycast(glm::vec3(0.25f, 5, 0.75f), glm::vec3(0, -1, 0), location));
+        EXPECT_EQ(location.node, 0u);
+        EXPECT_FALSE(mesh->raycast(glm::vec3(2, 5, 2), glm::vec3(0, -1, 0), location));
+        const float inside = far + far * 5e-7f;
+        ASSERT_TRUE(mesh->raycast(glm::vec3(inside, 1, inside), glm::vec3(0, -1, 0), location));
+        EXPECT_EQ(location.node, 1u);
+        const float insideLow = -far + far * 5e-7f;
+        ASSERT_TRUE(mesh->raycast(glm::vec3(insideLow, 1, insideLow), glm::vec3(0, -1, 0), location));
+        EXPECT_EQ(location.node, 2u);
+    }
+}

@@ -147,6 +147,34 @@ MeshBytes skeletalMeshBytes(std::uint32_t boneOfLastVertex) {
     return file;
 }
 
+TEST(SkeletonFile, MoreBonesThanTheShadersTakeAreRefusedWithARecordNamingTheFile) {
+    for (const std::uint32_t bones : {Skeleton::kMaxBones, Skeleton::kMaxBones + 1}) {
+        SCOPED_TRACE(bones);
+        MeshBytes bytes;
+        bytes.u32(bones).u32(0);
+        for (std::uint32_t b = 0; b < bones; ++b) {
+            bytes.text("b").u32(b == 0 ? 0xffffffffu : 0);
+        }
+        for (std::uint32_t b = 0; b < bones; ++b) {
+            bytes.floats({0, 0, 0, 0, 0, 0, 1});
+        }
+        bytes.u32(0);
+        LogCapture log;
+        BinaryReader reader(bytes.data);
+        const auto skeleton = Skeleton::read(reader, "many.skel");
+        if (bones <= Skeleton::kMaxBones) {
+            ASSERT_TRUE(skeleton);
+            EXPECT_EQ(skeleton->getBoneCount(), bones);
+            EXPECT_EQ(log.count(error), 0u);
+        } else {
+            EXPECT_FALSE(skeleton);
+            EXPECT_EQ(
+                log.count(error, "Skeleton has 65 bones, the skinning shaders take at most 64: [many.skel]!"),
+                1u);
+        }
+    }
+}
+
 TEST(SkeletalMeshFile, ReadsVerticesTrianglesAndTheSkeletonThatFollowsThem) {
     const auto mesh = SkeletalMesh::decode(skeletalMeshBytes(1).data, "actor.skel");
     ASSERT_TRUE(mesh);
