@@ -163,7 +163,7 @@ def soak(args, display):
     work = harness.prepare_tree(args, args.label)
     game = harness.Game(args, display, work)
     try:
-        game.wait_for(r"Statistics for last 1000 frames: ", timeout=300)
+        game.window_id()
         watch = MemoryWatch(game.process.pid)
         watch.start()
         player = Player(game, args.window_state, rng)
