@@ -27,8 +27,6 @@
 #include "utils/profiler.h"
 
 namespace {
-const glm::vec3 kStartPosition(-50.0f, 20.0f, 0.0f);
-const glm::vec3 kStartDirection(0.0f, -20.0f, 0.0f);
 
 // The sun's shadow box around the point the camera looks after.
 constexpr float kLightDistance = 50.0f;
@@ -83,8 +81,8 @@ RenderProcessor::RenderProcessor(Game* game, WindowSizes windowSizes)
     headUpDisplay = std::make_unique<Hud>(&game->blueScore, window);
 
     Camera& camera = Camera::instance();
-    camera.position = kStartPosition;
-    camera.direction = kStartDirection;
+    camera.position = Camera::kStartPosition;
+    camera.direction = Camera::kStartDirection;
 
     ViewState& state = ViewState::instance();
     state.lightDirection = readLightDirection();
@@ -239,20 +237,8 @@ void RenderProcessor::shadowPass() {
 }
 
 void RenderProcessor::placeCamera(ScreenSize framebuffer) {
-    if (!framebuffer.hasArea()) {
-        return;
-    }
-    ViewState& state = ViewState::instance();
     const Camera& camera = Camera::instance();
-    state.aspect = static_cast<float>(framebuffer.width) / static_cast<float>(framebuffer.height);
-    state.projection = glm::perspective(glm::radians(state.fieldOfView), state.aspect, state.near, state.far);
-    state.eye = camera.position;
-    state.viewDirection = unitOr(camera.direction, state.viewDirection);
-    state.view = safeLookAlong(state.eye, state.viewDirection);
-    state.frustumPlanes = computeFrustumPlanes(state.eye, state.viewDirection, state.near, state.far,
-                                               state.fieldOfView, state.aspect);
-    state.cameraView = state.view;
-    state.cameraProjection = state.projection;
+    placeCameraView(ViewState::instance(), camera.position, camera.direction, framebuffer);
 }
 
 void RenderProcessor::mainPass(ScreenSize framebuffer) {

@@ -76,6 +76,22 @@ FrustumPlanes computeFrustumPlanes(const glm::vec3& eye, const glm::vec3& direct
     return planes;
 }
 
+void placeCameraView(ViewState& state, const glm::vec3& eye, const glm::vec3& direction,
+                     ScreenSize framebuffer) {
+    if (!framebuffer.hasArea()) {
+        return;
+    }
+    state.aspect = static_cast<float>(framebuffer.width) / static_cast<float>(framebuffer.height);
+    state.projection = glm::perspective(glm::radians(state.fieldOfView), state.aspect, state.near, state.far);
+    state.eye = eye;
+    state.viewDirection = unitOr(direction, state.viewDirection);
+    state.view = safeLookAlong(state.eye, state.viewDirection);
+    state.frustumPlanes = computeFrustumPlanes(state.eye, state.viewDirection, state.near, state.far,
+                                               state.fieldOfView, state.aspect);
+    state.cameraView = state.view;
+    state.cameraProjection = state.projection;
+}
+
 bool sphereInFrustum(const FrustumPlanes& planes, const glm::vec3& center, float radius) {
     for (const FrustumPlane& plane : planes) {
         if (glm::dot(plane.normal, center - plane.point) < -radius) {

@@ -64,6 +64,13 @@ glm::vec3 lookUpVector(const glm::vec3& direction);
 // direction: vertical ones use lookUpVector, a zero one looks along -z.
 glm::mat4 safeLookAlong(const glm::vec3& eye, const glm::vec3& direction);
 
+// Points the camera of `state` from eye along direction for a framebuffer
+// of the given size: projection, view, frustum planes and the camera matrices
+// the cursor pick reads. A direction without length keeps the previous one;
+// a framebuffer without area changes nothing.
+void placeCameraView(ViewState& state, const glm::vec3& eye, const glm::vec3& direction,
+                     ScreenSize framebuffer);
+
 // The six planes of the perspective frustum from eye along direction (any
 // length but zero), with a vertical field of view in degrees and aspect =
 // width / height. Normals point inwards.

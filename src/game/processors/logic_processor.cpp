@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <glm/geometric.hpp>
+#include <iterator>
 #include <list>
 #include <string>
 #include <vector>
@@ -69,6 +70,40 @@ const glm::quat kIdentity(1.0f, 0.0f, 0.0f, 0.0f);
 
 Team otherTeam(Team team) {
     return team == Blue ? Red : Blue;
+}
+
+// A walker standing on the edge between two nodes of the navigation mesh can
+// be located in the node behind it; the path then begins with a step back
+// (up to a node's width) along the very line it walks on afterwards. Orders
+// repeated while the button is held would keep it stepping back and forth on
+// the spot. A first point the walker has reached already (the located start,
+// a few tenths away), or one that lies behind it on the line of the next
+// leg, is dropped: the walk goes on along the same line.
+void dropStepsBack(const glm::vec3& position, std::list<glm::vec3>& waypoints) {
+    constexpr float kStepBack = 3.0f;
+    constexpr float kReached = 0.15f;
+    constexpr float kSamePoint = 1e-4f;
+    constexpr float kOpposite = -0.99f;
+    while (waypoints.size() >= 2) {
+        const glm::vec3 first = waypoints.front();
+        // Paths may repeat a point; the direction comes from the next other one.
+        auto next = std::next(waypoints.begin());
+        while (next != waypoints.end() && glm::length(*next - first) <= kSamePoint) {
+            ++next;
+        }
+        if (next == waypoints.end()) {
+            break;
+        }
+        const glm::vec3 back = first - position;
+        const float length = glm::length(back);
+        const bool reached = length <= kReached;
+        const bool behind =
+            length <= kStepBack && glm::dot(back / length, glm::normalize(*next - first)) < kOpposite;
+        if (!reached && !behind) {
+            break;
+        }
+        waypoints.pop_front();
+    }
 }
 }  // namespace
 
@@ -358,6 +393,7 @@ void LogicProcessor::moveTo(const Entity& actor, const glm::vec3* location, cons
     // An unreachable goal leaves the path empty: the actor stops (and its
     // pending cast is cancelled all the same).
     mesh->findPath(start, goal, path.waypoints);
+    dropStepsBack(transform->position, path.waypoints);
     stopActor(actor);
     entities.assign<PathComponent>(actor.id(), std::move(path));
 }

@@ -254,6 +254,25 @@ TEST_F(Match, FireballsPassAlliesAndCastOrdersWaitForTheCooldownToRunOut) {
     EXPECT_TRUE(accepted);
 }
 
+TEST_F(Match, OrdersRepeatedWhileTheButtonIsHeldWalkAlongEdgesOfTheGround) {
+    // A held button repeats the move order every other frame. The shortest
+    // ways from base to base run along the edges of the ground beside the
+    // centre walls and the lane pillars, where a walker used to step back
+    // and forth on the spot.
+    for (const glm::vec3& waypoint : {glm::vec3(25.5f, 0.0f, -14.0f), redBase, glm::vec3(-13.0f, 0.0f, -4.0f),
+                                      glm::vec3(-40.0f, 0.0f, 0.0f)}) {
+        int frame = 0;
+        EXPECT_TRUE(runUntil([&] { return distance(position(player), waypoint) < 1.0f; }, 20.0,
+                             [&] {
+                                 if (frame++ % 2 == 0) {
+                                     game.messages.emit<MoveToLocationOrderMessage>(player, waypoint);
+                                 }
+                             }))
+            << "stuck at " << position(player).x << ", " << position(player).z << " on the way to "
+            << waypoint.x << ", " << waypoint.z;
+    }
+}
+
 TEST_F(Match, FlagsAreTakenDroppedReclaimedAndCapturedAndTheFifthCaptureWins) {
     const Entity shooter = actors[0];
     const Entity runner = actors[3];
