@@ -46,6 +46,6 @@ public:
     void clear() { systems.clear(); }
 
 private:
-    EntityManager& entities;
+    [[maybe_unused]] EntityManager& entities;  // the store the systems work on
     std::unordered_map<uint32_t, std::shared_ptr<BaseSystem>> systems;
 };
