@@ -8,6 +8,7 @@
 #include "game/processors/input_processor.h"
 #include "game/processors/logic_processor.h"
 #include "game/recipes.h"
+#include "game/render_recipes.h"
 #include "game/runtime_settings.h"
 #include "graphics/render_processor.h"
 #include "io/file_system.h"
@@ -90,6 +91,10 @@ bool Game::initialize(const GameOptions& options) {
         return false;
     }
 
+    if (options.windowSystems && !options.sceneryPath.empty()) {
+        populateScenery(options.sceneryPath);
+    }
+
     LOG(debug) << "Loading navigation mesh from [" << options.navigationMeshPath << "]...";
     std::shared_ptr<NavigationMesh> navigationMesh;
     try {
@@ -149,6 +154,23 @@ void Game::populate() {
     makeFlagAtBase(entities.create(), Red, level.flagPositions.find(Red)->second);
     for (const LevelObject& object : level.objects) {
         makeLevelObject(entities.create(), object);
+    }
+}
+
+void Game::populateScenery(const std::string& path) {
+    LOG(debug) << "Loading scenery from [" << path << "]...";
+    Level sceneryLevel;
+    try {
+        sceneryLevel = loadLevel(path);
+    } catch (const std::exception&) {
+        LOG(error) << "Scenery file does not exist: \"" << path << "\"!";
+        return;
+    }
+    for (const LevelObject& object : sceneryLevel.objects) {
+        const Entity entity = entities.create();
+        entities.assign<TransformComponent>(entity.id(), object.position, object.rotation, object.scale);
+        attachSceneryRenderables(entity, object);
+        scenery.push_back(entity);
     }
 }
 

@@ -18,6 +18,10 @@ struct GameOptions {
     // The input and render processors need the window and its OpenGL
     // context; without them the match runs headless (tests, tools).
     bool windowSystems = true;
+    // Objects beyond the arena that are only drawn (no collision, not on the
+    // navigation mesh), in the level file format; loaded with the window
+    // systems only. Empty: none.
+    std::string sceneryPath = "data/level/scenery.lvl";
 };
 
 class Game : private NonCopyable {
@@ -50,9 +54,13 @@ class Game : private NonCopyable {
     Level level;
     uint8_t blueScore = 0;
     uint8_t redScore = 0;
+    // The scenery's entities, in file order (each has only a transform and a
+    // render component).
+    std::vector<Entity> scenery;
 
   private:
     bool checkLevel() const;
     void populate();
+    void populateScenery(const std::string& path);
     void createSystems(bool windowSystems);
 };

@@ -26,6 +26,7 @@ constexpr float kFireballRadius = 5.0f;
 constexpr float kExplosionRadius = 10.0f;
 const glm::vec3 kCarriedFlagOffset(0.0f, 4.5f, 0.0f);
 const char* const kCarriedFlagNode = "Flag";
+const glm::vec4 kFlagBannerRect(-0.42f, 0.0f, 2.78f, 3.2f);
 
 // The registry names one entry is drawn with.
 struct EntryNames {
@@ -69,9 +70,13 @@ RenderComponent* freshComponent(Entity entity, float boundingRadius) {
     return component.get();
 }
 
+// The banner on its pole, standing on the entity's position: the pole (an
+// eighth of the way into the texture) rises from it and the cloth flies to the
+// right, 3.2 units high, which reads at the follow camera's distance.
 void addFlagBillboard(RenderNode& node, Team team) {
-    addEntry(node, {kFlagDrawClass, "Billboard", nullptr, "Flag"},
-             std::make_shared<Billboard>(flagColor(team)));
+    auto banner = std::make_shared<Billboard>(flagColor(team));
+    banner->rect = kFlagBannerRect;
+    addEntry(node, {kFlagDrawClass, "Billboard", nullptr, "Flag"}, std::move(banner));
 }
 }  // namespace
 
@@ -99,17 +104,28 @@ void attachFlagRenderables(Entity flag, Team team) {
     }
 }
 
-void attachLevelObjectRenderables(Entity object, const LevelObject& entry) {
+namespace {
+// The static mesh named after the object, in the material of that name.
+void attachNamedStaticMesh(Entity object, const std::string& name, const char* program,
+                           const char* shadowProgram) {
     RenderComponent* component = freshComponent(object, kLevelObjectRadius);
     if (component == nullptr) {
         return;
     }
     std::shared_ptr<Renderable> instance;
-    if (const StaticMesh* mesh = MeshManager::instance().getStatic(entry.name)) {
+    if (const StaticMesh* mesh = MeshManager::instance().getStatic(name)) {
         instance = std::make_shared<StaticMeshInstance>(*mesh);
     }
-    addEntry(component->root, {kSolidDrawClass, "StandardStatic", "ShadowStatic", entry.name},
-             std::move(instance));
+    addEntry(component->root, {kSolidDrawClass, program, shadowProgram, name}, std::move(instance));
+}
+}  // namespace
+
+void attachLevelObjectRenderables(Entity object, const LevelObject& entry) {
+    attachNamedStaticMesh(object, entry.name, "StandardStatic", "ShadowStatic");
+}
+
+void attachSceneryRenderables(Entity object, const LevelObject& entry) {
+    attachNamedStaticMesh(object, entry.name, "Scenery", nullptr);
 }
 
 void attachCarriedFlagRenderable(Entity carrier, Team flagTeam) {

@@ -38,6 +38,11 @@ void attachFlagRenderables(Entity flag, Team team);
 // name (makeLevelObject): a fresh render component of radius 100.
 void attachLevelObjectRenderables(Entity object, const LevelObject& entry);
 
+// A scenery object beyond the arena (or a marking on its floor): the static
+// mesh and the material named after it, drawn by the "Scenery" program and
+// left out of the shadow pass, in a fresh render component of radius 100.
+void attachSceneryRenderables(Entity object, const LevelObject& entry);
+
 // The flag a carrier holds above its head: a child node "Flag" at (0, 4.5, 0)
 // of the carrier's root node, holding a billboard of the flag's team colour.
 // A carrier without a render component is reported and left unchanged.

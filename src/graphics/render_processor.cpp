@@ -327,6 +327,10 @@ void RenderProcessor::drawHealthBars() {
 
 void RenderProcessor::feedHud(double dt, ScreenSize window, bool draw) {
     Hud& hud = *headUpDisplay;
+    for (const std::string& line : flagEvents.read(game->entities, game->messages)) {
+        LOG(info) << "Flag event: " << line;
+        hud.addNotification(line);
+    }
     for (const NotificationMessage& message : game->messages.pool<NotificationMessage>()) {
         hud.addNotification(message.text);
     }

@@ -3,7 +3,8 @@
 // with a render component against the camera frustum, animates and updates
 // the visible ones, renders the shadow map from the sun, renders the scene
 // from the camera with it, puts health bars over everyone with health and
-// hands over to the HUD. It also carries out the order to switch the texture
+// hands over to the HUD, adding the frame's flag events to its notifications
+// (FlagEventReader). It also carries out the order to switch the texture
 // sampling method.
 //
 // A window without area (minimised, or shrunk to nothing) is not drawn into:
@@ -17,6 +18,7 @@
 
 #include "game/system.h"
 #include "graphics/draw_queue.h"
+#include "graphics/flag_events.h"
 #include "graphics/overlay.h"
 #include "graphics/view_state.h"
 
@@ -86,6 +88,7 @@ class RenderProcessor : public System<RenderProcessor> {
     WindowSizes sizes;
     AnimationNames animationNames;
     std::unique_ptr<Hud> headUpDisplay;
+    FlagEventReader flagEvents;
     std::vector<DrawItem> items;
     FrameReport report;
 

@@ -176,6 +176,24 @@ def pixel(image, x, y):
     return raw[offset], raw[offset + 1], raw[offset + 2]
 
 
+def flag_notifications(log):
+    """The flag-event notifications the HUD showed, in order: the game logs
+    each at info as "Flag event: " followed by the text on screen."""
+    return re.findall(r"Flag event: ([^\r\n]*)", log)
+
+
+def check_flag_notifications(log, expected):
+    """Checks that the flag notifications include the expected texts in that
+    order (others may come between them)."""
+    shown = flag_notifications(log)
+    position = 0
+    for text in expected:
+        try:
+            position = shown.index(text, position) + 1
+        except ValueError:
+            raise Failure(f"flag notification {text!r} missing or out of order; shown: {shown}")
+
+
 def record_lines(log, severity):
     """Log lines of one severity as printed by Boost.Log's default sink."""
     return [line for line in log.splitlines() if f"[{severity}]" in line]

@@ -1,7 +1,9 @@
 """A match played through the real window: the player walks to the Red flag
 and back with held left clicks and scores; Q casts a visible fireball; left
 alone in the Red defender's watch radius, the player is shot down and
-respawns; an unattended run keeps a steady frame rate and a clean log."""
+respawns; a raid that takes the Red flag and loses it shows the take, the drop
+and the guard's return as notifications; an unattended run keeps a steady
+frame rate and a clean log."""
 
 import math
 import re
@@ -175,6 +177,7 @@ def test(args, display):
         player.walk(TO_BLUE)
         game.wait_for(r"Blue team scored!", timeout=20)
         game.wait_for(r"New score: Blue 1 : 0 Red", timeout=5)
+        harness.check_flag_notifications(game.log(), ["Your team took the Red flag!"])
 
         # Q with the cursor on the ground 12 units east: a fireball flies.
         before = harness.pixels(game.screenshot("before_fireball"))
@@ -197,8 +200,33 @@ def test(args, display):
         game.kill()
 
 
+def test_flag_notifications(args, display):
+    # The player runs onto the Red flag and takes it, the guard shoots the
+    # carrier down, the flag falls and the guard returns it; the HUD announces
+    # each step. Half-strength fireballs, so the raider surely lives to take
+    # the flag and then dies with it.
+    work = harness.prepare_tree(args, "flag_events", {"fireball.damage": "15"})
+    game = harness.Game(args, display, work)
+    try:
+        game.wait_for(r"Statistics for last 1000 frames: ")
+        time.sleep(1.0)
+        Player(game).walk(TO_RED)
+        game.wait_for(r"Flag event: The Red flag has been returned!", timeout=60)
+        harness.check_flag_notifications(game.log(), [
+            "Your team took the Red flag!", "The Red flag has been dropped!", "The Red flag has been returned!"])
+        code = game.close()
+        check(code == 0, f"exit code {code}")
+        log = game.log()
+        for severity in ("warning", "error", "fatal"):
+            check(not harness.record_lines(log, severity),
+                  f"{severity} records:\n" + "\n".join(harness.record_lines(log, severity)))
+    finally:
+        game.kill()
+
+
 def test_all(args, display):
     test(args, display)
+    test_flag_notifications(args, display)
     test_defender_and_unattended(args, display)
 
 

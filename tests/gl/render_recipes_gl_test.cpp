@@ -77,7 +77,9 @@ TEST_F(RenderRecipes, EachKindOfEntityGetsTheEntryOfItsRecipe) {
         ASSERT_NE(billboard, nullptr);
         EXPECT_EQ(billboard->color,
                   team == Blue ? glm::vec4(0.29f, 0.43f, 0.74f, 1.0f) : glm::vec4(1.0f, 0.39f, 0.14f, 1.0f));
-        EXPECT_EQ(billboard->rect, glm::vec4(-0.5f, -0.5f, 0.5f, 0.5f));
+        // The banner's pole stands on the flag's position, its cloth flies
+        // to the right, 3.2 units up.
+        EXPECT_EQ(billboard->rect, glm::vec4(-0.42f, 0.0f, 2.78f, 3.2f));
 
         // The carried flag: a child node above the carrier in the flag's colour.
         const Team flagTeam = team == Blue ? Red : Blue;

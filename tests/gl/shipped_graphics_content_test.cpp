@@ -64,6 +64,11 @@ const Pairing kPairings[] = {
     {"Tree", "ShadowStatic", Kind::StaticMesh, false},
     {"Floor", "ShadowStatic", Kind::StaticMesh, false},
     {"Lightning", "StandardStatic", Kind::StaticMesh, true},
+    {"Outland", "Scenery", Kind::StaticMesh, true},
+    {"OutlandRocks", "Scenery", Kind::StaticMesh, true},
+    {"OutlandTrees", "Scenery", Kind::StaticMesh, true},
+    {"BlueBase", "Scenery", Kind::StaticMesh, true},
+    {"RedBase", "Scenery", Kind::StaticMesh, true},
     {"Blue", "StandardSkeletal", Kind::SkeletalMesh, true},
     {"Red", "StandardSkeletal", Kind::SkeletalMesh, true},
     {"Blue", "ShadowSkeletal", Kind::SkeletalMesh, false},
@@ -287,7 +292,7 @@ class ShippedGraphicsContent : public ::testing::Test {
 TEST_F(ShippedGraphicsContent, EverythingLoadsWithoutAnErrorRecord) {
     EXPECT_TRUE(loadErrors->empty()) << ::testing::PrintToString(*loadErrors);
     for (const char* name : {"StandardStatic", "StandardSkeletal", "ShadowStatic", "ShadowSkeletal",
-                             "Billboard", "Particle", "Overlay", "Text"}) {
+                             "Billboard", "Particle", "Overlay", "Text", "Scenery"}) {
         ShaderProgram& shipped = program(name);
         GLint linked = GL_FALSE;
         glGetProgramiv(shipped.id(), GL_LINK_STATUS, &linked);
@@ -303,7 +308,9 @@ TEST_F(ShippedGraphicsContent, EverythingLoadsWithoutAnErrorRecord) {
                              "HealthBar",    "HealthBarBorder",
                              "ScoreBar",     "ScorePointsBlue",
                              "SkillBar",     "SkillCooldownOverlay",
-                             "Help"}) {
+                             "Help",         "Outland",
+                             "OutlandRocks", "OutlandTrees",
+                             "BlueBase",     "RedBase"}) {
         EXPECT_NE(MaterialManager::instance().find(name), nullptr) << name;
     }
     EXPECT_NE(TextureManager::instance().find(TextureManager::kDefaultTextureName), nullptr);
@@ -330,6 +337,14 @@ TEST_F(ShippedGraphicsContent, EveryUniformTheEngineSetsIsLive) {
         {"Billboard", joined({mainPass, {U::ShadowMapModelViewProjection}})},
         // Particles are unlit and unshadowed: no shadow coordinates.
         {"Particle", joined({mainPass, {U::ParticleSpace, U::ParticleOrientation}})},
+        // Its materials name a diffuse and a specular map only, so the
+        // normal-map, selection and terrain-layer samplers are never set.
+        {"Scenery",
+         joined({kUniformStep,
+                 {U::ShadowMap, U::ShadowMapModelViewProjection, U::ShadingFactor, U::AmbientCoefficient,
+                  U::DiffuseCoefficient, U::SpecularCoefficient, U::SpecularExponent, U::DiffuseAlphaMap,
+                  U::SpecularMap, U::SelectionSamplerTiling, U::TerrainLayerTiling0, U::TerrainLayerTiling1,
+                  U::TerrainLayerTiling2}})},
         {"Overlay", kMaterialUniforms},
         {"Text", {U::DiffuseAlphaMap}},
     };

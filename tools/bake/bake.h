@@ -10,6 +10,8 @@ bool bakeArena(const std::string& root);
 // resources/meshes/**: static meshes of the level objects, the actor's
 // skeletal mesh, skeleton and clips.
 bool bakeMeshes(const std::string& root);
+// resources/meshes/: the scenery beyond the arena and the base markings.
+bool bakeScenery(const std::string& root);
 // resources/textures/**: surfaces, team colours, sprites, HUD art.
 bool bakeTextures(const std::string& root);
 // resources/fonts/: the game's font, from the installed Debian font package.

@@ -219,45 +219,60 @@ Image help(bake::TextPainter& text) {
         text.drawShadowed(image, (512 - text.measure(line, size)) / 2, baseline, line, size, colour);
     };
     centred(52, "FLAGSTORM", 32, kGold);
-    centred(78, "Bring the Red flag to your own flag. 5 captures win.", 13, vec4(0.8f, 0.83f, 0.9f, 1.0f));
+    const vec4 plain(0.85f, 0.88f, 0.94f, 1.0f);
+    centred(76, "You lead the Blue team. Your base is the west (left) end", 13, plain);
+    centred(92, "of the field, the Red base the east (right) end, each inside", 13, plain);
+    centred(108, "its coloured rings. Bring the Red flag to yours: 5 captures win.", 13, plain);
+
+    const vec4 heading(0.55f, 0.75f, 1.0f, 1.0f);
+    const auto title = [&](int baseline, const char* name) {
+        text.drawShadowed(image, 32, baseline, name, 14, heading);
+        paintArea(image, 32, baseline + 5, 448, 1, [](vec2) { return vec4(0.35f, 0.42f, 0.55f, 1.0f); });
+    };
+    // What decides a raid on the Red base.
+    title(134, "THE RAID");
+    const vec4 warm(1.0f, 0.86f, 0.62f, 1.0f);
+    text.drawShadowed(image, 44, 154, "The Red guard watches only the ground within 20 units", 13, warm);
+    text.drawShadowed(image, 44, 170, "of its flag (the outer red ring): strike it from outside.", 13, warm);
+    text.drawShadowed(image, 44, 186, "Its fireballs fly in a straight line: sidestep to dodge.", 13, warm);
 
     struct Line {
         const char* key;
         const char* action;
     };
-    struct Section {
-        const char* title;
-        std::vector<Line> lines;
+    const auto keys = [&](int& baseline, const char* name, const std::vector<Line>& lines, int columns) {
+        title(baseline, name);
+        baseline += 19;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const int column = static_cast<int>(i) % columns;
+            const int left = columns == 1 ? 44 : 44 + 226 * column;
+            text.drawShadowed(image, left, baseline, lines[i].key, 14, kGold);
+            text.drawShadowed(image, columns == 1 ? 220 : left + 36, baseline, lines[i].action, 14,
+                              vec4(0.95f, 0.95f, 0.95f, 1.0f));
+            if (column == columns - 1 || i + 1 == lines.size()) {
+                baseline += 17;
+            }
+        }
+        baseline += 8;
     };
-    const Section sections[] = {
-        {"PLAYING",
+    int baseline = 212;
+    keys(baseline, "PLAYING",
          {{"Left mouse (hold)", "Walk to the cursor"},
           {"Q", "Fireball"},
           {"W", "Chain lightning"},
           {"E", "Crushing wave"},
           {"R", "Waveform"},
-          {"0", "Follow your actor / free camera"}}},
-        {"FREE CAMERA", {{"W A S D or arrows", "Fly"}, {"Right mouse (hold)", "Look around"}}},
-        {"DISPLAY",
-         {{"F1", "Show or hide this help"},
+          {"0", "Follow your actor / free camera"}},
+         1);
+    keys(baseline, "FREE CAMERA", {{"W A S D or arrows", "Fly"}, {"Right mouse (hold)", "Look around"}}, 1);
+    keys(baseline, "DISPLAY",
+         {{"F1", "This help"},
           {"F2", "Frames per second"},
           {"F3", "Wireframe"},
-          {"F4", "Next texture sampling method"},
+          {"F4", "Texture sampling"},
           {"F8", "Frustum culling"},
-          {"F9", "Transparency"}}},
-    };
-    int baseline = 106;
-    for (const Section& section : sections) {
-        text.drawShadowed(image, 32, baseline, section.title, 14, vec4(0.55f, 0.75f, 1.0f, 1.0f));
-        paintArea(image, 32, baseline + 5, 448, 1, [](vec2) { return vec4(0.35f, 0.42f, 0.55f, 1.0f); });
-        baseline += 22;
-        for (const Line& line : section.lines) {
-            text.drawShadowed(image, 44, baseline, line.key, 15, kGold);
-            text.drawShadowed(image, 220, baseline, line.action, 15, vec4(0.95f, 0.95f, 0.95f, 1.0f));
-            baseline += 20;
-        }
-        baseline += 8;
-    }
+          {"F9", "Transparency"}},
+         2);
     centred(494, "Close the window to quit.", 13, vec4(0.65f, 0.68f, 0.75f, 1.0f));
     return image;
 }

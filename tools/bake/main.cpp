@@ -9,6 +9,7 @@ int main(int argc, char** argv) {
     bool ok = true;
     ok = bakeArena(root) && ok;
     ok = bakeMeshes(root) && ok;
+    ok = bakeScenery(root) && ok;
     ok = bakeTextures(root) && ok;
     ok = bakeFonts(root) && ok;
     if (!ok) {
