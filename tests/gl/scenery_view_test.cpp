@@ -4,7 +4,8 @@
 // The whole game draws one frame per place; the test clears the window to a
 // colour nothing in the world has, so every pixel left in it is one the world
 // did not cover. The frames are saved under the test temporary directory for
-// a look when a place fails.
+// a look when a place fails. It resizes the test program's window, so ctest
+// runs it in a process of its own.
 #include <FreeImage.h>
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>

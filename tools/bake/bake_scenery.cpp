@@ -92,9 +92,7 @@ MeshBuilder outlandMesh() {
     return mesh;
 }
 
-// A boulder: an icosahedron with the given radii, turned by yaw about y,
-// its twelve corners shared and smoothly lit (few vertices: the scenery's
-// cost is mostly its vertices).
+// A flat-shaded icosahedron with the given radii, turned by yaw about y.
 void addBoulder(MeshBuilder& mesh, const glm::vec3& centre, const glm::vec3& radii, float yaw) {
     const float g = 1.61803399f;
     const std::array<glm::vec3, 12> corners{{{-1, g, 0},
@@ -114,24 +112,33 @@ void addBoulder(MeshBuilder& mesh, const glm::vec3& centre, const glm::vec3& rad
          {11, 10, 2}, {10, 7, 6}, {7, 1, 8},  {3, 9, 4},  {3, 4, 2},   {3, 2, 6}, {3, 6, 8},
          {3, 8, 9},   {4, 9, 5},  {2, 4, 11}, {6, 2, 10}, {8, 6, 7},   {9, 8, 1}}};
     const float c = std::cos(yaw), s = std::sin(yaw);
-    const auto turn = [&](const glm::vec3& p) {
-        return glm::vec3(c * p.x + s * p.z, p.y, -s * p.x + c * p.z);
-    };
-    std::array<std::uint32_t, 12> ids{};
     std::array<glm::vec3, 12> points;
     for (std::size_t k = 0; k < corners.size(); ++k) {
-        const glm::vec3 unit = glm::normalize(corners[k]);
-        BakeVertex vertex;
-        vertex.position = centre + turn(unit * radii);
-        vertex.normal = glm::normalize(turn(unit / radii));
-        vertex.texCoord = glm::vec2(vertex.position.x + vertex.position.y, vertex.position.z) / 3.0f;
-        points[k] = vertex.position;
-        ids[k] = mesh.addVertex(vertex);
+        const glm::vec3 p = glm::normalize(corners[k]) * radii;
+        points[k] = centre + glm::vec3(c * p.x + s * p.z, p.y, -s * p.x + c * p.z);
     }
     for (const auto& face : faces) {
-        const auto a = static_cast<std::size_t>(face[0]), b = static_cast<std::size_t>(face[1]),
-                   d = static_cast<std::size_t>(face[2]);
-        mesh.addTriangle(ids[a], ids[b], ids[d], (points[a] + points[b] + points[d]) / 3.0f - centre);
+        const glm::vec3& a = points[static_cast<std::size_t>(face[0])];
+        const glm::vec3& b = points[static_cast<std::size_t>(face[1])];
+        const glm::vec3& d = points[static_cast<std::size_t>(face[2])];
+        const glm::vec3 outward = (a + b + d) / 3.0f - centre;
+        const glm::vec3 normal = glm::normalize(glm::cross(b - a, d - a)) *
+                                 (glm::dot(glm::cross(b - a, d - a), outward) < 0.0f ? -1.0f : 1.0f);
+        std::array<std::uint32_t, 3> ids{};
+        const std::array<const glm::vec3*, 3> corner{&a, &b, &d};
+        for (std::size_t k = 0; k < 3; ++k) {
+            BakeVertex vertex;
+            vertex.position = *corner[k];
+            vertex.normal = normal;
+            // Planar mapping along the face's dominant axis, one repeat per 3 units.
+            const glm::vec3 n = glm::abs(normal);
+            const glm::vec3 p = *corner[k] / 3.0f;
+            vertex.texCoord = n.y >= n.x && n.y >= n.z ? glm::vec2(p.x, p.z)
+                              : n.x >= n.z             ? glm::vec2(p.z, p.y)
+                                                       : glm::vec2(p.x, p.y);
+            ids[k] = mesh.addVertex(vertex);
+        }
+        mesh.addTriangle(ids[0], ids[1], ids[2], outward);
     }
 }
 
@@ -157,14 +164,14 @@ std::vector<glm::vec2> squareRing(float half, float spacing, float jitter, std::
 MeshBuilder outlandRocksMesh() {
     MeshBuilder mesh;
     int n = 0;
-    for (const glm::vec2& p : squareRing(kArenaHalf + 2.2f, 3.4f, 0.6f, 311)) {
+    for (const glm::vec2& p : squareRing(kArenaHalf + 2.2f, 4.0f, 0.6f, 311)) {
         const float r = 1.5f + 0.9f * hashUnit(n, 0, 313);
         const glm::vec3 radii(r, r * (0.7f + 0.3f * hashUnit(n, 1, 313)),
                               r * (0.8f + 0.3f * hashUnit(n, 2, 313)));
         addBoulder(mesh, glm::vec3(p.x, radii.y * 0.35f, p.y), radii, 6.2832f * hashUnit(n, 3, 313));
         ++n;
     }
-    for (const glm::vec2& p : squareRing(kArenaHalf + 6.5f, 7.0f, 1.5f, 317)) {
+    for (const glm::vec2& p : squareRing(kArenaHalf + 6.5f, 9.0f, 1.5f, 317)) {
         const float r = 2.0f + 1.4f * hashUnit(n, 0, 319);
         const glm::vec3 radii(r, r * 0.8f, r * 0.9f);
         addBoulder(mesh, glm::vec3(p.x, groundHeight(p.x, p.y) + radii.y * 0.3f, p.y), radii,
@@ -187,12 +194,10 @@ void addConifer(MeshBuilder& mesh, float x, float z, float height, float radius)
         const float top = base + height * (tier == 0 ? 0.7f : 1.0f);
         const float r = radius * (tier == 0 ? 1.0f : 0.7f);
         const float lean = r / (top - bottom);
-        BakeVertex apex;
-        apex.position = glm::vec3(x, top, z);
-        apex.texCoord = needles.at(0.5f, 1.0f);
-        const std::uint32_t tip = mesh.addVertex(apex);
-        std::array<std::uint32_t, kSides> rim{};
-        for (int k = 0; k < kSides; ++k) {
+        // The rim closes on a copy of its first corner, so u runs 0 to 1
+        // round the cone without folding back across the seam.
+        std::array<std::uint32_t, kSides + 1> rim{};
+        for (int k = 0; k <= kSides; ++k) {
             const float a = 2.0f * kPi * k / kSides;
             const glm::vec3 d(std::cos(a), 0.0f, std::sin(a));
             BakeVertex vertex;
@@ -203,9 +208,14 @@ void addConifer(MeshBuilder& mesh, float x, float z, float height, float radius)
         }
         for (int k = 0; k < kSides; ++k) {
             const float a = 2.0f * kPi * (k + 0.5f) / kSides;
-            mesh.addTriangle(rim[static_cast<std::size_t>(k)],
-                             rim[static_cast<std::size_t>((k + 1) % kSides)], tip,
-                             glm::vec3(std::cos(a), lean, std::sin(a)));
+            // Each side gets its own tip, in the middle of its stretch of u.
+            BakeVertex apex;
+            apex.position = glm::vec3(x, top, z);
+            apex.normal = glm::normalize(glm::vec3(std::cos(a), lean, std::sin(a)));
+            apex.texCoord = needles.at((k + 0.5f) / kSides, 1.0f);
+            const std::uint32_t tip = mesh.addVertex(apex);
+            mesh.addTriangle(rim[static_cast<std::size_t>(k)], rim[static_cast<std::size_t>(k + 1)], tip,
+                             apex.normal);
         }
     }
 }

@@ -75,6 +75,7 @@ class BakedMeshes : public ::testing::Test {
     static void SetUpTestSuite() {
         scratch = new ScratchDirectory();
         ASSERT_TRUE(bakeMeshes(scratch->root()));
+        ASSERT_TRUE(bakeScenery(scratch->root()));
         for (const MeshDefinition& entry : shippedDefinitions()) {
             const std::string file = scratch->root() + "resources/meshes/" + entry.fileName;
             if (entry.type == MeshFileType::Static) {
