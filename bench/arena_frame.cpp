@@ -78,8 +78,8 @@ struct Options {
 // Frames before the first scene: the start-up frames and the follow camera
 // settling behind the player.
 constexpr int kWarmUpFrames = 180;
-// Game time after a cast's release when the fight's screenshot is taken.
-constexpr double kSecondsToEffect = 0.25;
+// How long an effect has been alive when the fight's screenshot counts it.
+constexpr float kSecondsToEffect = 0.1f;
 // Frame times are checked for hitches from this far into the run on.
 constexpr double kHitchCheckAfterSeconds = 1.0;
 
@@ -132,6 +132,17 @@ std::optional<Entity> findPlayer(Game& game) {
     return std::nullopt;
 }
 
+// Entities with a lifetime: the effects the casts leave in the world.
+int effectsAlive(Game& game) {
+    int count = 0;
+    ComponentHandle<LifetimeComponent> lifetime;
+    for (Entity effect : game.entities.query(lifetime)) {
+        (void)effect;
+        count += lifetime->age > kSecondsToEffect ? 1 : 0;
+    }
+    return count;
+}
+
 void press(Context& context, int key) {
     context.keyPressed.dispatch(KeyPressedEvent{key, 0});
 }
@@ -142,7 +153,7 @@ void press(Context& context, int key) {
 // between points on the ground left and right of the player, ahead of it.
 class Caster {
   public:
-    void step(Game& game, Context& context, double dt) {
+    void step(Game& game, Context& context) {
         const std::optional<Entity> player = findPlayer(game);
         if (!player) {
             return;
@@ -153,8 +164,6 @@ class Caster {
             return;
         }
         const bool windingUp = animation->state == FireballWindup || animation->state == ChainLightningWindup;
-        secondsSinceRelease = wasWindingUp && !windingUp ? 0.0 : secondsSinceRelease + dt;
-        wasWindingUp = windingUp;
         if (waiting > 0) {
             // The order goes through the input processor in the next frame;
             // wait for its wind-up to begin, or give up after a few frames.
@@ -190,12 +199,8 @@ class Caster {
     }
 
     int orders = 0;
-    // Game time since a wind-up last released: its effect is on screen
-    // shortly after.
-    double secondsSinceRelease = 1000.0;
 
   private:
-    bool wasWindingUp = false;
     int waiting = 0;
     int side = 1;
     bool sawWindup = false;
@@ -260,15 +265,15 @@ class Driver {
         }
         ++sceneFrames;
         if (options.scenes[scene].kind == SceneKind::Fight) {
-            caster.step(game, context, lastDt);
+            caster.step(game, context);
         }
         const bool last = sceneFrames == options.frames;
         previous = Previous::Scene;
-        // The fight's picture is taken while a cast's effect is in flight.
+        // The fight's picture is taken while two of the casts' effects
+        // (fireballs, explosions, bolts) are on screen.
         const bool fight = options.scenes[scene].kind == SceneKind::Fight;
-        const bool screenshot = !shotTaken && (last || (fight && sceneFrames >= options.frames / 2 &&
-                                                        caster.secondsSinceRelease >= kSecondsToEffect &&
-                                                        caster.secondsSinceRelease < kSecondsToEffect + 0.2));
+        const bool screenshot =
+            !shotTaken && (last || (fight && sceneFrames >= options.frames / 2 && effectsAlive(game) >= 2));
         shotTaken = shotTaken || screenshot;
         gameFrame(game, context, screenshot);
         if (last) {
