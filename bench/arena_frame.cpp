@@ -78,7 +78,8 @@ struct Options {
 // Frames before the first scene: the start-up frames and the follow camera
 // settling behind the player.
 constexpr int kWarmUpFrames = 180;
-// How long an effect has been alive when the fight's screenshot counts it.
+// An effect counts for the fight's screenshot from this age on, for twice as
+// long again (a young explosion or bolt is at its brightest).
 constexpr float kSecondsToEffect = 0.1f;
 // Frame times are checked for hitches from this far into the run on.
 constexpr double kHitchCheckAfterSeconds = 1.0;
@@ -138,7 +139,7 @@ int effectsAlive(Game& game) {
     ComponentHandle<LifetimeComponent> lifetime;
     for (Entity effect : game.entities.query(lifetime)) {
         (void)effect;
-        count += lifetime->age > kSecondsToEffect ? 1 : 0;
+        count += lifetime->age > kSecondsToEffect && lifetime->age < 3.0f * kSecondsToEffect ? 1 : 0;
     }
     return count;
 }
@@ -269,8 +270,8 @@ class Driver {
         }
         const bool last = sceneFrames == options.frames;
         previous = Previous::Scene;
-        // The fight's picture is taken while two of the casts' effects
-        // (fireballs, explosions, bolts) are on screen.
+        // The fight's picture is taken while two young effects of the casts
+        // (fireballs, explosions, bolts) are in the world.
         const bool fight = options.scenes[scene].kind == SceneKind::Fight;
         const bool screenshot =
             !shotTaken && (last || (fight && sceneFrames >= options.frames / 2 && effectsAlive(game) >= 2));
