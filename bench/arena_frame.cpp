@@ -78,9 +78,9 @@ struct Options {
 // Frames before the first scene: the start-up frames and the follow camera
 // settling behind the player.
 constexpr int kWarmUpFrames = 180;
-// An effect counts for the fight's screenshot from this age on, for twice as
-// long again (a young explosion or bolt is at its brightest).
-constexpr float kSecondsToEffect = 0.1f;
+// An effect counts for the fight's screenshot while younger than this (an
+// explosion lasts 0.3 s, a bolt 0.5 s, and the next frame must still show it).
+constexpr float kYoungEffect = 0.12f;
 // Frame times are checked for hitches from this far into the run on.
 constexpr double kHitchCheckAfterSeconds = 1.0;
 
@@ -139,7 +139,7 @@ int effectsAlive(Game& game) {
     ComponentHandle<LifetimeComponent> lifetime;
     for (Entity effect : game.entities.query(lifetime)) {
         (void)effect;
-        count += lifetime->age > kSecondsToEffect && lifetime->age < 3.0f * kSecondsToEffect ? 1 : 0;
+        count += lifetime->age > 0.0f && lifetime->age < kYoungEffect ? 1 : 0;
     }
     return count;
 }
