@@ -1,29 +1,57 @@
-// The floor under every frame figure: a 1280 x 720 window that is only
-// cleared and presented, with the same context set-up and frame statistics
-// as the game. The arena's own frames are measured by the game itself (its
-// "Statistics for last 1000 frames" reports); this is the baseline they are
-// quoted against. Needs a display (run it under Xvfb).
+// Frame baselines with the game's own context set-up and frame statistics,
+// in a 1280 x 720 window: a frame that is only cleared and presented (the
+// floor under every frame figure), and the bare shadowed reference scene the
+// game's scenes are held against (bench/arena_frame draws it beside them in
+// one run). Needs a display (run it under Xvfb).
 #include <benchmark/benchmark.h>
 
 #include "context/context.h"
+#include "graphics/utility/render_target.h"
+#include "reference_scene.h"
 
 namespace {
+constexpr int kWidth = 1280;
+constexpr int kHeight = 720;
 
-void ClearOnlyFrame(benchmark::State& state) {
+// Nothing but the clear and the presentation of the context's frame.
+struct ClearOnly {
+    void draw(int /*width*/, int /*height*/) {}
+};
+
+// Times the presented frames after 60 for warming up; the scene, made once
+// the window's context exists and gone before it, draws into the back
+// buffer before each presentation.
+template <typename Scene>
+void timeFrames(benchmark::State& state, const char* title) {
     Context& context = Context::instance();
-    if (context.createWindow("Flagstorm frame baseline", 1280, 720, false) != Context::kCreated) {
+    if (context.createWindow(title, kWidth, kHeight, false) != Context::kCreated) {
         state.SkipWithError("no window (is a display running?)");
         return;
     }
-    for (int warmUp = 0; warmUp < 60; ++warmUp) {
-        context.nextFrame();
+    {
+        Scene scene;
+        for (int warmUp = 0; warmUp < 60; ++warmUp) {
+            scene.draw(kWidth, kHeight);
+            context.nextFrame();
+        }
+        for (auto _ : state) {
+            scene.draw(kWidth, kHeight);
+            context.nextFrame();
+        }
     }
-    for (auto _ : state) {
-        context.nextFrame();
-    }
+    RenderTargets::release();
     context.shutdown();
     Context::destroy();
 }
+
+void ClearOnlyFrame(benchmark::State& state) {
+    timeFrames<ClearOnly>(state, "Flagstorm frame baseline");
+}
 BENCHMARK(ClearOnlyFrame)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2000);
+
+void ReferenceSceneFrame(benchmark::State& state) {
+    timeFrames<ReferenceScene>(state, "Flagstorm reference scene");
+}
+BENCHMARK(ReferenceSceneFrame)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2000);
 
 }  // namespace

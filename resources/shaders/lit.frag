@@ -23,7 +23,7 @@ in vec3 vEsNormal;
 in vec3 vEsTangent;
 in vec3 vEsBitangent;
 in vec2 vTexCoord;
-in vec4 vColor;
+flat in vec4 vColor;
 in vec4 vShadowCoord;  // clip space of the light; w = 0 skips the lookup
 flat in float vVisible;
 

@@ -12,7 +12,7 @@ in vec3 vEsNormal;
 in vec3 vEsTangent;
 in vec3 vEsBitangent;
 in vec2 vTexCoord;
-in vec4 vColor;
+flat in vec4 vColor;
 
 uniform float u_ShadingFactor;
 uniform vec3 u_AmbientCoefficient;

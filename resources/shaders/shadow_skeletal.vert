@@ -27,7 +27,7 @@ out vec3 vEsNormal;
 out vec3 vEsTangent;
 out vec3 vEsBitangent;
 out vec2 vTexCoord;
-out vec4 vColor;
+flat out vec4 vColor;  // one colour per primitive
 
 vec3 rotate(vec4 q, vec3 v) {
     return v + 2.0 * cross(q.xyz, cross(q.xyz, v) + q.w * v);

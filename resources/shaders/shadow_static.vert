@@ -19,7 +19,7 @@ out vec3 vEsNormal;
 out vec3 vEsTangent;
 out vec3 vEsBitangent;
 out vec2 vTexCoord;
-out vec4 vColor;
+flat out vec4 vColor;  // one colour per primitive
 
 void main() {
     mat4 modelView = u_View * u_Model;

@@ -20,7 +20,7 @@ out vec3 vEsNormal;
 out vec3 vEsTangent;
 out vec3 vEsBitangent;
 out vec2 vTexCoord;
-out vec4 vColor;
+flat out vec4 vColor;  // one colour per primitive
 out vec4 vShadowCoord;
 flat out float vVisible;
 

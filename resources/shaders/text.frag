@@ -3,7 +3,7 @@
 // the vertices.
 
 in vec2 vTexCoord;
-in vec4 vColor;
+flat in vec4 vColor;
 
 uniform sampler2D u_DiffuseAlphaMap;
 

@@ -6,7 +6,7 @@ in vec3 vIn_ms_Position;
 in vec2 vIn_ts_TexCoord;
 
 out vec2 vTexCoord;
-out vec4 vColor;
+flat out vec4 vColor;  // one colour per primitive
 
 void main() {
     vTexCoord = vIn_ts_TexCoord;

@@ -120,7 +120,7 @@ double frameDelta(int64_t t0, int64_t t1) {
     return static_cast<double>(static_cast<float>(static_cast<double>(microseconds) / 1000000.0));
 }
 
-int runFlagstorm() {
+int runFlagstorm(const FramePass& pass) {
     setUpLogging();
 
     WindowSettings settings;
@@ -162,9 +162,16 @@ int runFlagstorm() {
 
             while (glfwWindowShouldClose(context.getWindow()) == GLFW_FALSE) {
                 const int64_t t1 = clockNanoseconds();
-                game.update(frameDelta(t0, t1));
-                context.nextFrame();
+                const double dt = frameDelta(t0, t1);
                 t0 = t1;
+                if (pass) {
+                    if (!pass(game, context, dt)) {
+                        break;
+                    }
+                    continue;
+                }
+                game.update(dt);
+                context.nextFrame();
             }
             LOG(debug) << "Window closed, shutting down...";
         }

@@ -6,6 +6,7 @@
 #include "entities/entity_manager.h"
 #include "game/components.h"
 #include "graphics/renderable.h"
+#include "graphics/resources/material.h"
 #include "graphics/resources/shader_program.h"
 
 namespace {
@@ -42,6 +43,11 @@ float largestScale(const glm::vec3& scale) {
 uint32_t programName(const DrawItem& item) {
     return item.program != nullptr ? item.program->id() : 0;
 }
+
+// A terrain material blends layers by a selection map.
+bool isTerrain(const DrawItem& item) {
+    return item.material != nullptr && item.material->selectionSampler.has_value();
+}
 }  // namespace
 
 void collectDrawItems(EntityManager& entities, const FrustumPlanes& planes, bool frustumCulling,
@@ -71,6 +77,11 @@ void orderDrawItems(std::vector<DrawItem>& items) {
         if (a.drawClass != b.drawClass) {
             return a.drawClass > b.drawClass;
         }
-        return programName(a) > programName(b);
+        if (programName(a) != programName(b)) {
+            return programName(a) > programName(b);
+        }
+        // The ground after what stands on it: the depth test then spares the
+        // ground's shading wherever something covers it.
+        return !isTerrain(a) && isTerrain(b);
     });
 }

@@ -42,6 +42,7 @@ void collectDrawItems(EntityManager& entities, const FrustumPlanes& planes, bool
                       const AnimationNames& animationNames, double dt, std::vector<DrawItem>& items);
 
 // Puts items in drawing order: higher draw class first, and within a class
-// higher program names first, so items sharing a program are drawn together.
+// higher program names first, so items sharing a program are drawn together;
+// within a program, terrain items (a material with a selection map) last.
 // Items that compare equal keep their collection order.
 void orderDrawItems(std::vector<DrawItem>& items);

@@ -2,6 +2,10 @@
 
 #include <GL/glew.h>
 
+#include <charconv>
+#include <iterator>
+#include <string>
+
 #include "context/context.h"
 #include "game/runtime_settings.h"
 #include "graphics/resources/material.h"
@@ -12,6 +16,14 @@ namespace {
 // the frame rate at the top left.
 constexpr float kTextMargin = 20.0f;
 constexpr float kLineHeight = 20.0f;
+
+// Every line is drawn twice: a dark outline, then the white letters over it.
+struct TextPass {
+    int outlineType;
+    float outlineThickness;
+    float gray;
+};
+constexpr TextPass kTextPasses[] = {{1, 1.0f, 0.0f}, {0, 2.0f, 1.0f}};
 }  // namespace
 
 Hud::Hud(const uint8_t* blueScore, ScreenSize window, const std::string& fontFile)
@@ -23,6 +35,12 @@ Hud::Hud(const uint8_t* blueScore, ScreenSize window, const std::string& fontFil
       scorePoints(MaterialManager::instance().get("ScorePointsBlue")),
       skillBar(MaterialManager::instance().get("SkillBar")),
       cooldownShade(MaterialManager::instance().get("SkillCooldownOverlay")) {
+    // Glyphs at the settings the lines are drawn with, so that no new line
+    // loads any while the game runs.
+    for (const TextPass& pass : kTextPasses) {
+        text->preload(pass.outlineType, pass.outlineThickness);
+    }
+    frameRateLine.reserve(std::char_traits<char>::length(kFramesPerSecondText) + 10);
     applyLayout(window);
 }
 
@@ -93,17 +111,22 @@ void Hud::draw(ScreenSize window) {
     }
     if (RuntimeSettings::instance().showFps) {
         const uint32_t rate = Context::exists() ? Context::instance().framesPerSecond : 0;
-        drawText(kFramesPerSecondText + std::to_string(rate), kTextMargin,
-                 static_cast<float>(window.height) - kTextMargin, 1.0f, window);
+        if (frameRateLine.empty() || rate != frameRateShown) {
+            // Rebuilt in place when the rate changes: no allocation per frame.
+            char digits[16];
+            const std::to_chars_result end = std::to_chars(std::begin(digits), std::end(digits), rate);
+            frameRateLine.assign(kFramesPerSecondText);
+            frameRateLine.append(digits, end.ptr);
+            frameRateShown = rate;
+        }
+        drawText(frameRateLine, kTextMargin, static_cast<float>(window.height) - kTextMargin, 1.0f, window);
     }
 }
 
 void Hud::drawText(const std::string& line, float penX, float penY, float alpha, ScreenSize window) {
-    // A dark outline first, then the white letters over it.
-    text->color = glm::vec4(0.0f, 0.0f, 0.0f, alpha);
-    text->setOutline(1, 1.0f);
-    text->draw(*textProgram, line, penX, penY, window);
-    text->color = glm::vec4(1.0f, 1.0f, 1.0f, alpha);
-    text->setOutline(0, 2.0f);
-    text->draw(*textProgram, line, penX, penY, window);
+    for (const TextPass& pass : kTextPasses) {
+        text->color = glm::vec4(pass.gray, pass.gray, pass.gray, alpha);
+        text->setOutline(pass.outlineType, pass.outlineThickness);
+        text->draw(*textProgram, line, penX, penY, window);
+    }
 }

@@ -45,6 +45,7 @@ class Hud : private NonCopyable {
 
     const NotificationList& notifications() const { return notificationList; }
     const Overlay& overlay(std::size_t index) const { return overlays[index]; }
+    const TextRenderer& textRenderer() const { return *text; }
 
   private:
     void applyLayout(ScreenSize window);
@@ -56,6 +57,8 @@ class Hud : private NonCopyable {
     ScreenSize laidOutFor;
     NotificationList notificationList;
     std::unique_ptr<TextRenderer> text;
+    std::string frameRateLine;  // the frame-rate line last drawn
+    uint32_t frameRateShown = 0;
 
     ShaderProgram* overlayProgram;
     ShaderProgram* textProgram;

@@ -142,8 +142,11 @@ void RenderProcessor::update(double dt) {
         item.renderable->update(item.entity, dt);
     }
 
-    report = FrameReport();
+    // The report keeps its item storage from frame to frame.
     report.drawn = drawing;
+    report.shadowDraws = 0;
+    report.mainDraws = 0;
+    report.healthBars = 0;
     if (drawing) {
         glPolygonMode(GL_FRONT_AND_BACK, settings.wireframe ? GL_LINE : GL_FILL);
         Profiler& profiler = Profiler::instance();
@@ -157,7 +160,9 @@ void RenderProcessor::update(double dt) {
     if (drawing && settings.showHelp) {
         drawHelp(window);
     }
-    report.items = items;
+    // Handed over without a copy; the old report's storage collects the
+    // next frame.
+    report.items.swap(items);
 }
 
 void RenderProcessor::handleSamplingOrders() {

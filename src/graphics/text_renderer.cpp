@@ -12,6 +12,10 @@ namespace {
 const char16_t* const kPreloadedCharacters =
     u"0123456789.,!?:; /() [] {}%ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
+// Every printable ASCII character, for the preloads of other outline settings.
+const char16_t* const kPrintableAscii =
+    u" !\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`abcdefghijklmnopqrstuvwxyz{|}~";
+
 constexpr GLsizei kVertexStride = sizeof(text_vertex_t);  // 36 bytes
 
 void pointAttribute(ShaderProgram& program, VertexAttribute attribute, GLint components, std::size_t offset) {
@@ -54,13 +58,28 @@ void TextRenderer::setOutline(int type, float thickness) {
     }
 }
 
+std::size_t TextRenderer::glyphCount() const {
+    return font != nullptr ? vector_size(font->glyphs) : 0;
+}
+
+void TextRenderer::preload(int type, float thickness) {
+    if (font == nullptr) {
+        return;
+    }
+    const int type0 = font->outline_type;
+    const float thickness0 = font->outline_thickness;
+    setOutline(type, thickness);
+    texture_font_load_glyphs(font, kPrintableAscii);
+    setOutline(type0, thickness0);
+}
+
 std::size_t TextRenderer::draw(ShaderProgram& program, const std::string& text, float penX, float penY,
                                ScreenSize window) {
     if (font == nullptr || text.empty() || !window.hasArea()) {
         return 0;
     }
     vector_clear(vertices);
-    const std::u16string codes = utf16FromUtf8(text);
+    utf16FromUtf8(text, codes);
     const float rgba[4] = {color.r, color.g, color.b, color.a};
     const std::size_t count =
         texture_font_layout_text(font, codes.c_str(), penX, penY, static_cast<float>(window.width),
@@ -95,6 +114,12 @@ std::size_t TextRenderer::draw(ShaderProgram& program, const std::string& text, 
 
 std::u16string utf16FromUtf8(const std::string& text) {
     std::u16string result;
+    utf16FromUtf8(text, result);
+    return result;
+}
+
+void utf16FromUtf8(const std::string& text, std::u16string& result) {
+    result.clear();
     result.reserve(text.size());
     std::size_t i = 0;
     while (i < text.size()) {
@@ -129,5 +154,4 @@ std::u16string utf16FromUtf8(const std::string& text) {
         result.push_back(static_cast<char16_t>(code));
         i += length;
     }
-    return result;
 }

@@ -32,12 +32,20 @@ class TextRenderer : private NonCopyable {
     ~TextRenderer();
 
     bool hasFont() const { return font != nullptr; }
+    // Glyphs in the atlas (each character once per outline setting it was
+    // drawn with, and the special glyph); 0 without a font.
+    std::size_t glyphCount() const;
 
     // Colour of the following draws.
     glm::vec4 color{1.0f, 1.0f, 1.0f, 1.0f};
     // Outline of the following draws: 0 plain, 1 stroke, 2 outer border,
     // 3 inner border; thickness in pixels.
     void setOutline(int type, float thickness);
+    // Loads the glyphs of every printable ASCII character at these outline
+    // settings now, so that drawing with them never loads a glyph (which
+    // reopens the face, uploads the whole atlas and rebuilds every glyph's
+    // kerning). Leaves the current outline settings as they were.
+    void preload(int type, float thickness);
 
     // Draws UTF-8 text with its baseline starting at pen (x, y) in window
     // pixels from the bottom-left corner. The "Text" program must be current.
@@ -52,8 +60,11 @@ class TextRenderer : private NonCopyable {
     uint32_t vertexArray = 0;
     uint32_t vertexBuffer = 0;
     std::size_t bufferVertices = 0;  // capacity of vertexBuffer
+    std::u16string codes;            // the drawn line, reused by every draw
 };
 
 // UTF-16 of UTF-8 text for the glyph lookup. Characters outside the basic
 // plane and malformed bytes become '?'.
 std::u16string utf16FromUtf8(const std::string& text);
+// The same into `codes`, replacing what it held (and keeping its storage).
+void utf16FromUtf8(const std::string& text, std::u16string& codes);

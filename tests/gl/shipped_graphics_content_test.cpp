@@ -170,7 +170,10 @@ class ShippedGraphicsContent : public ::testing::Test {
     static void uniformStep(ShaderProgram& program, bool mainPass) {
         if (mainPass) {
             program.setUniform(U::ShadowMap, shadowMap);
-            program.setUniform(U::ShadowMapModelViewProjection, glm::mat4(0.0f));  // no shadow lookups
+            // Set, as the render processor does, only where the program declares it.
+            if (program.hasUniform(U::ShadowMapModelViewProjection)) {
+                program.setUniform(U::ShadowMapModelViewProjection, glm::mat4(0.0f));  // no shadow lookups
+            }
         }
         program.setUniform(U::Model, glm::mat4(1.0f));
         program.setUniform(U::View, glm::mat4(1.0f));
@@ -332,8 +335,8 @@ TEST_F(ShippedGraphicsContent, EveryUniformTheEngineSetsIsLive) {
         {"ShadowStatic", joined({shadowPass, {U::NormalTransform, U::NormalMapUsed}})},
         {"ShadowSkeletal", joined({shadowPass, bones, {U::NormalTransform, U::NormalMapUsed}})},
         {"Billboard", joined({mainPass, {U::ShadowMapModelViewProjection}})},
-        {"Particle",
-         joined({mainPass, {U::ShadowMapModelViewProjection, U::ParticleSpace, U::ParticleOrientation}})},
+        // Particles are unlit and unshadowed: no shadow coordinates.
+        {"Particle", joined({mainPass, {U::ParticleSpace, U::ParticleOrientation}})},
         // Its materials name a diffuse and a specular map only, so the
         // normal-map, selection and terrain-layer samplers are never set.
         {"Scenery",
@@ -354,6 +357,17 @@ TEST_F(ShippedGraphicsContent, EveryUniformTheEngineSetsIsLive) {
     // The shadow programs must not read the shadow map they draw into.
     EXPECT_FALSE(program("ShadowStatic").hasUniform(U::ShadowMap));
     EXPECT_FALSE(program("ShadowSkeletal").hasUniform(U::ShadowMap));
+}
+
+TEST_F(ShippedGraphicsContent, TheProgramsWithoutLightingDrawOnlyUnlitMaterials) {
+    // "Particle" and "Overlay" shade with one texture read and no sun: a lit
+    // material there would lose its lighting and shadows.
+    for (const Pairing& pairing : kPairings) {
+        const std::string name = pairing.program;
+        if (name == "Particle" || name == "Overlay") {
+            EXPECT_EQ(material(pairing.material).shadingFactor, 0.0f) << pairing.material;
+        }
+    }
 }
 
 TEST_F(ShippedGraphicsContent, EveryMaterialDrawsWithItsProgramWithoutAnyRecordOrError) {

@@ -10,6 +10,7 @@
 #include "game/components.h"
 #include "graphics/render_processor.h"
 #include "graphics/renderable.h"
+#include "graphics/resources/material.h"
 #include "graphics/resources/shader_program.h"
 
 namespace draw_queue_test {
@@ -82,6 +83,36 @@ TEST_F(DrawQueue, OrdersByClassThenProgramSoThatItemsSharingAProgramAreDrawnToge
         EXPECT_EQ(items[i].drawClass, expected[i].first) << i;
         EXPECT_EQ(items[i].program->id(), expected[i].second) << i;
     }
+}
+
+TEST_F(DrawQueue, DrawsTheGroundAfterWhatStandsOnItWithinOneClassAndProgram) {
+    Material ground;
+    ground.selectionSampler = "selection.png";
+    Material stone;
+    const Entity floor = addEntity(glm::vec3(0, 0, -20), 1.0f);
+    const Entity wall = addEntity(glm::vec3(0, 0, -20), 1.0f);
+    const Entity actor = addEntity(glm::vec3(0, 0, -20), 1.0f);
+    const Entity flag = addEntity(glm::vec3(0, 0, -20), 1.0f);
+    const auto add = [&](Entity entity, uint32_t drawClass, ShaderProgram* program, Material* material) {
+        addEntry(entity, drawClass, program);
+        entities.component<RenderComponent>(entity.id())->root.entries.back().material = material;
+    };
+    // Collected ground first, as the level lists it.
+    add(floor, 7, &programA, &ground);
+    add(wall, 7, &programA, &stone);
+    add(actor, 7, &programB, &stone);
+    add(flag, 4, &programB, &stone);
+    add(wall, 7, &programA, &stone);
+    std::vector<DrawItem> items;
+    collectDrawItems(entities, forward(), true, {}, 0.0, items);
+    orderDrawItems(items);
+
+    // Class and program still come first: the terrain moves only within its group.
+    std::vector<Entity> order;
+    for (const DrawItem& item : items) {
+        order.push_back(item.entity);
+    }
+    EXPECT_EQ(order, (std::vector<Entity>{actor, wall, wall, floor, flag}));
 }
 
 TEST_F(DrawQueue, CullsEntitiesWhoseSphereLiesBehindTheCameraUnlessCullingIsOff) {
