@@ -112,6 +112,17 @@ def average_frame_durations(log):
         r"Statistics for last 1000 frames: [^\n]*\n[^\n]*\n[^\n]*Average frame duration: ([0-9.e+-]+)", log)]
 
 
+def close_cleanly(game):
+    """Closes the window as a window manager does; the game must exit 0 with
+    no warning, error or fatal record."""
+    code = game.close()
+    check(code == 0, f"exit code {code}")
+    log = game.log()
+    for severity in ("warning", "error", "fatal"):
+        check(not harness.record_lines(log, severity),
+              f"{severity} records:\n" + "\n".join(harness.record_lines(log, severity)))
+
+
 def test_defender_and_unattended(args, display):
     # On the shipped data: the player walks into the Red flag's watch radius
     # and stays; the Red defender shoots it down, and it respawns.
@@ -137,12 +148,7 @@ def test_defender_and_unattended(args, display):
         check(any(0 < n < full * 0.8 for n in seen[:dead_at]), f"the player's health bar never dropped: {seen}")
         check(any(n >= full * 0.8 for n in seen[dead_at:]), f"the player did not respawn: {seen}")
         game.screenshot("defender_respawned")
-        code = game.close()
-        check(code == 0, f"exit code {code}")
-        log = game.log()
-        for severity in ("warning", "error", "fatal"):
-            check(not harness.record_lines(log, severity),
-                  f"{severity} records:\n" + "\n".join(harness.record_lines(log, severity)))
+        close_cleanly(game)
     finally:
         game.kill()
 
@@ -190,12 +196,7 @@ def test(args, display):
         check(bright_flame_pixels(after, box) > bright_flame_pixels(before, box) + 15,
               "no flame visible after casting a fireball")
 
-        code = game.close()
-        log = game.log()
-        check(code == 0, f"exit code {code}")
-        for severity in ("warning", "error", "fatal"):
-            check(not harness.record_lines(log, severity),
-                  f"{severity} records:\n" + "\n".join(harness.record_lines(log, severity)))
+        close_cleanly(game)
     finally:
         game.kill()
 
@@ -214,12 +215,7 @@ def test_flag_notifications(args, display):
         game.wait_for(r"Flag event: The Red flag has been returned!", timeout=60)
         harness.check_flag_notifications(game.log(), [
             "Your team took the Red flag!", "The Red flag has been dropped!", "The Red flag has been returned!"])
-        code = game.close()
-        check(code == 0, f"exit code {code}")
-        log = game.log()
-        for severity in ("warning", "error", "fatal"):
-            check(not harness.record_lines(log, severity),
-                  f"{severity} records:\n" + "\n".join(harness.record_lines(log, severity)))
+        close_cleanly(game)
     finally:
         game.kill()
 

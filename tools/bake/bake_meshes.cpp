@@ -100,13 +100,6 @@ MeshBuilder flagMesh() {
     return mesh;
 }
 
-std::vector<unsigned char> staticMeshFile(const MeshBuilder& mesh) {
-    ByteWriter out;
-    writeStaticVertices(mesh, out);
-    writeTriangles(mesh, out);
-    return out.bytes();
-}
-
 }  // namespace
 }  // namespace bake
 

@@ -265,23 +265,16 @@ MeshBuilder baseRingMesh() {
     return mesh;
 }
 
-std::vector<unsigned char> sceneryMeshFile(const MeshBuilder& mesh) {
-    ByteWriter out;
-    writeStaticVertices(mesh, out);
-    writeTriangles(mesh, out);
-    return out.bytes();
-}
-
 }  // namespace
 }  // namespace bake
 
 bool bakeScenery(const std::string& root) {
     using namespace bake;
     const std::string directory = root + "resources/meshes/";
-    bool ok = writeFile(directory + "outland.mesh", sceneryMeshFile(outlandMesh()));
-    ok = writeFile(directory + "outland_rocks.mesh", sceneryMeshFile(outlandRocksMesh())) && ok;
-    ok = writeFile(directory + "outland_trees.mesh", sceneryMeshFile(outlandTreesMesh())) && ok;
-    ok = writeFile(directory + "base_ring.mesh", sceneryMeshFile(baseRingMesh())) && ok;
+    bool ok = writeFile(directory + "outland.mesh", staticMeshFile(outlandMesh()));
+    ok = writeFile(directory + "outland_rocks.mesh", staticMeshFile(outlandRocksMesh())) && ok;
+    ok = writeFile(directory + "outland_trees.mesh", staticMeshFile(outlandTreesMesh())) && ok;
+    ok = writeFile(directory + "base_ring.mesh", staticMeshFile(baseRingMesh())) && ok;
     if (!ok) {
         std::fprintf(stderr, "baking the scenery failed\n");
     }

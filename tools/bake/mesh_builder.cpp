@@ -395,6 +395,13 @@ void writeTriangles(const MeshBuilder& mesh, ByteWriter& out) {
     }
 }
 
+std::vector<unsigned char> staticMeshFile(const MeshBuilder& mesh) {
+    ByteWriter out;
+    writeStaticVertices(mesh, out);
+    writeTriangles(mesh, out);
+    return out.bytes();
+}
+
 bool writeFile(const std::string& path, const std::vector<unsigned char>& bytes) {
     boost::system::error_code error;
     boost::filesystem::create_directories(boost::filesystem::path(path).parent_path(), error);

@@ -121,6 +121,8 @@ class ByteWriter {
 void writeStaticVertices(const MeshBuilder& mesh, ByteWriter& out);
 void writeSkeletalVertices(const MeshBuilder& mesh, ByteWriter& out);
 void writeTriangles(const MeshBuilder& mesh, ByteWriter& out);
+// A whole static mesh file: the vertex records, then the triangles.
+std::vector<unsigned char> staticMeshFile(const MeshBuilder& mesh);
 
 // Writes bytes to path (creating its directory); false after a message.
 bool writeFile(const std::string& path, const std::vector<unsigned char>& bytes);
