@@ -4,9 +4,11 @@
 // converted on every read.
 #include <boost/lexical_cast.hpp>
 #include <glm/vec3.hpp>
+#include <limits>
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 
 #include "utils/resource_manager.h"
 #include "utils/singleton.h"
@@ -53,7 +55,7 @@ class DataManager : public ResourceManager<std::string>, public Singleton<DataMa
     static T getValue(const std::string& key) {
         const std::string& text = raw(key);
         try {
-            return boost::lexical_cast<T>(text);
+            return convert<T>(text);
         } catch (const boost::bad_lexical_cast&) {
             throw DataValueError(key, instance().sourceOf(key), text);
         }
@@ -71,6 +73,34 @@ class DataManager : public ResourceManager<std::string>, public Singleton<DataMa
 
   private:
     static const std::string& raw(const std::string& key);
+
+    // The lexical conversion, except that integers narrower than int (and
+    // wider than the character types, which convert one character) are
+    // read as int-sized ones and range-checked here: the library's own
+    // narrow readers accumulate the digits in a promoted int and overflow
+    // (undefined) on long digit runs. The results are the library's: a
+    // leading minus wraps an unsigned value, a magnitude beyond the type is
+    // refused.
+    template <typename T>
+    static T convert(const std::string& text) {
+        if constexpr (std::is_integral_v<T> && sizeof(T) > 1 && sizeof(T) < sizeof(int)) {
+            using Wide = std::conditional_t<std::is_signed_v<T>, int, unsigned int>;
+            const bool negative = !text.empty() && text[0] == '-';
+            const std::string magnitude = negative ? text.substr(1) : text;
+            if (magnitude.empty() || magnitude[0] == '-' || magnitude[0] == '+') {
+                throw boost::bad_lexical_cast();
+            }
+            const Wide wide = boost::lexical_cast<Wide>(magnitude);
+            const Wide limit = std::is_signed_v<T> && negative ? Wide(std::numeric_limits<T>::max()) + 1
+                                                               : Wide(std::numeric_limits<T>::max());
+            if (wide > limit) {
+                throw boost::bad_lexical_cast();
+            }
+            return static_cast<T>(negative ? static_cast<T>(0 - wide) : static_cast<T>(wide));
+        } else {
+            return boost::lexical_cast<T>(text);
+        }
+    }
 
     // Source name per key, set when a parse stores the key.
     std::map<std::string, std::string> sources;

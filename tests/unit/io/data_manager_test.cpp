@@ -126,6 +126,24 @@ TEST_F(DataManagerTest, IntegerReadsWrapAMinusSignAndRejectOutOfRangeOrTrailingT
     EXPECT_THROW(DataManager::getValue<uint32_t>("mixed"), boost::bad_lexical_cast);
 }
 
+TEST_F(DataManagerTest, NarrowIntegerReadsRefuseLongDigitRunsAndKeepTheWideRules) {
+    // Long digit runs once overflowed inside the narrow conversion.
+    parse(
+        "run=0000006820000000000000000065532 zeros=000000000000000000000065535 edge=65536 "
+        "wrap=-1 wrapTop=-65535 below=-65536 "
+        "shortLow=-32768 shortHigh=32767 shortOver=32768 shortUnder=-32769");
+    EXPECT_THROW(DataManager::getValue<uint16_t>("run"), DataValueError);
+    EXPECT_EQ(DataManager::getValue<uint16_t>("zeros"), 65535u);
+    EXPECT_THROW(DataManager::getValue<uint16_t>("edge"), DataValueError);
+    EXPECT_EQ(DataManager::getValue<uint16_t>("wrap"), 65535u);
+    EXPECT_EQ(DataManager::getValue<uint16_t>("wrapTop"), 1u);
+    EXPECT_THROW(DataManager::getValue<uint16_t>("below"), DataValueError);
+    EXPECT_EQ(DataManager::getValue<int16_t>("shortLow"), -32768);
+    EXPECT_EQ(DataManager::getValue<int16_t>("shortHigh"), 32767);
+    EXPECT_THROW(DataManager::getValue<int16_t>("shortOver"), DataValueError);
+    EXPECT_THROW(DataManager::getValue<int16_t>("shortUnder"), DataValueError);
+}
+
 TEST_F(DataManagerTest, FloatReadsAcceptExponentsAndRejectTrailingText) {
     parse("small=1e-3 plain=2.5 negative=-0.25 infinite=inf notANumber=NaN trailing=1.5x cut=1e+3");
     EXPECT_FLOAT_EQ(DataManager::getValue<float>("small"), 0.001f);
