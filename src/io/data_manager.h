@@ -96,7 +96,7 @@ class DataManager : public ResourceManager<std::string>, public Singleton<DataMa
             if (wide > limit) {
                 throw boost::bad_lexical_cast();
             }
-            return static_cast<T>(negative ? static_cast<T>(0 - wide) : static_cast<T>(wide));
+            return static_cast<T>(negative ? 0 - wide : wide);
         } else {
             return boost::lexical_cast<T>(text);
         }
