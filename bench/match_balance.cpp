@@ -1,7 +1,7 @@
 // Plays scripted matches of every player strategy on the shipped data and
 // prints how each fares against the computer defender of the Red flag.
 //
-//   match_balance [--seeds N] [--seconds S] [--first-seed K] [--strategy NAME] [--verbose]
+//   match_balance [--seeds N] [--seconds S] [--frame SECONDS] [--first-seed K] [--strategy NAME] [--verbose]
 //
 // NAME is one of "naive raid", "brawler", "skilled"; --verbose prints every match.
 // Run from the repository root (or any directory holding data/).
@@ -30,6 +30,8 @@ int main(int argc, char** argv) {
             seeds = std::atoi(argv[++i]);
         } else if (option == "--seconds" && hasValue) {
             settings.seconds = std::atof(argv[++i]);
+        } else if (option == "--frame" && hasValue) {
+            settings.frame = std::atof(argv[++i]);
         } else if (option == "--first-seed" && hasValue) {
             firstSeed = static_cast<std::uint32_t>(std::strtoul(argv[++i], nullptr, 10));
         } else if (option == "--strategy" && hasValue) {
@@ -37,10 +39,10 @@ int main(int argc, char** argv) {
         } else if (option == "--verbose") {
             verbose = true;
         } else {
-            std::fprintf(
-                stderr,
-                "usage: %s [--seeds N] [--seconds S] [--first-seed K] [--strategy NAME] [--verbose]\n",
-                argv[0]);
+            std::fprintf(stderr,
+                         "usage: %s [--seeds N] [--seconds S] [--frame SECONDS] [--first-seed K] [--strategy "
+                         "NAME] [--verbose]\n",
+                         argv[0]);
             return 2;
         }
     }

@@ -142,7 +142,8 @@ class ScriptedMatch {
     void run(PlayerStrategy& strategy, const MatchSettings& settings, const MatchResult& result) {
         const auto frames = static_cast<long>(settings.seconds / settings.frame + 0.5);
         for (long k = 0; k < frames; ++k) {
-            const Scene scene = look();
+            Scene scene = look();
+            scene.time = static_cast<double>(k) * settings.frame;
             Intent intent;
             strategy.decide(scene, intent);
             apply(scene, intent);
@@ -215,7 +216,10 @@ class ScriptedMatch {
 
     // The window pixel showing a world point, when it is in front of the camera.
     std::optional<glm::dvec2> pixelOf(const glm::vec3& point) const {
-        const ViewState& state = ViewState::instance();
+        return pixelOf(point, ViewState::instance());
+    }
+
+    std::optional<glm::dvec2> pixelOf(const glm::vec3& point, const ViewState& state) const {
         const glm::vec4 clip = state.cameraProjection * state.cameraView * glm::vec4(point, 1.0f);
         if (!(clip.w > 0.0f)) {
             return std::nullopt;
@@ -239,6 +243,12 @@ class ScriptedMatch {
             return;
         }
         std::optional<glm::dvec2> pixel = pixelOf(intent.point);
+        if (intent.believedCentre) {
+            const glm::vec3 offset = DataManager::getVec3("camera.offset");
+            ViewState believed;
+            placeCameraView(believed, *intent.believedCentre + offset, -offset, window);
+            pixel = pixelOf(intent.point, believed);
+        }
         const std::optional<glm::dvec2> centre = pixelOf(scene.playerPosition);
         if (!pixel || !centre) {
             return;
@@ -289,12 +299,15 @@ const char* strategyName(Strategy strategy) {
             return "brawler";
         case Strategy::Skilled:
             return "skilled";
+        case Strategy::ScriptedRaid:
+            return "scripted raid";
     }
     return "?";
 }
 
 const std::vector<Strategy>& allStrategies() {
-    static const std::vector<Strategy> list{Strategy::NaiveRaid, Strategy::Brawler, Strategy::Skilled};
+    static const std::vector<Strategy> list{Strategy::NaiveRaid, Strategy::Brawler, Strategy::Skilled,
+                                            Strategy::ScriptedRaid};
     return list;
 }
 

@@ -29,6 +29,11 @@ enum class Strategy {
     // guard's fireballs, takes the flag while the guard is down, runs home on
     // the shortest path and fights the chaser when it comes near.
     Skilled,
+    // The skilled raid played blind, by the clock, as the end-to-end test
+    // plays it through the real window: a fixed walk to a post south of the
+    // Red base, a fixed volley at the guard's starting spot, then the flag and
+    // a fixed way home, each step timed from the distances alone.
+    ScriptedRaid,
 };
 
 const char* strategyName(Strategy strategy);

@@ -275,6 +275,182 @@ class Skilled : public PlayerStrategy {
     glm::vec3 stand{0.0f};
 };
 
+// The skilled raid by the clock, with no eyes for the world: every step is a
+// ground point of the arena (known from the level) and a time to wait, the
+// way the end-to-end test plays it through the real window. The player only
+// believes where its actor is, from the distances walked, and points the
+// cursor where the point would show if the camera stood where it believes;
+// in a hurry it clicks the next point before the last walk ends, allowing for
+// the trailing camera. Each step costs the hand some latency, as the input
+// tools of a real window do.
+class ScriptedRaid : public PlayerStrategy {
+  public:
+    ScriptedRaid() {
+        // The camera comes down from above at the start; the player waits
+        // until it has settled behind the actor.
+        steps.push_back({Intent::Idle, kStart, false, 0.0f, false, kSettle});
+        for (const glm::vec3& point : kToPost) {
+            steps.push_back({Intent::Move, point, false, 0.0f});
+        }
+        // Chain lightning and then fireballs at the guard's starting spot,
+        // each after the last wind-up and the slot's cooldown, until they add
+        // up to its health; the run starts while the last one flies.
+        float dealt = dataFloat("chainLightning.damage");
+        steps.push_back({Intent::CastLightning, kGuard, false, 0.0f});
+        while (dealt < kGuardHealth) {
+            steps.push_back({Intent::CastFireball, kGuard, false, 0.0f});
+            dealt += dataFloat("fireball.damage");
+            if (dealt < kGuardHealth) {
+                steps.push_back(reload());
+            }
+        }
+        steps.push_back({Intent::Move, kFlag, true, 1.1f});  // onto the flag
+        for (const glm::vec3& point : kHome) {
+            steps.push_back({Intent::Move, point, true, point == kHome.back() ? 1.0f : kHurry});
+        }
+        // A moment for the camera to catch up and a look at the screen: the
+        // ring round the Blue flag shows where the flag is, whatever the
+        // reckoning says, and the last click goes there.
+        steps.push_back({Intent::Idle, kBlueFlag, false, 0.0f, false, kLook});
+        steps.push_back({Intent::Move, kBlueFlag, false, 0.0f, true});
+    }
+
+    void decide(const Scene& scene, Intent& intent) override {
+        while (next < steps.size() && (!begun || scene.time >= stepStart + stepLength)) {
+            if (begun) {
+                ++next;
+            }
+            if (next >= steps.size()) {
+                return;
+            }
+            begin(scene.time);
+        }
+        if (next >= steps.size()) {
+            return;
+        }
+        const Step& step = steps[next];
+        const double into = scene.time - stepStart;
+        if (step.action == Intent::Move && into < kHold) {
+            intent.action = Intent::Move;
+            intent.point = step.point;
+            intent.believedCentre = step.seen ? scene.playerPosition : clickCentre;
+        } else if ((step.action == Intent::CastFireball || step.action == Intent::CastLightning) &&
+                   !pressed) {
+            intent.action = step.action;
+            intent.point = step.point;
+            intent.believedCentre = clickCentre;
+            pressed = true;
+        }
+    }
+
+    static constexpr float kHold = 0.15f;
+    static constexpr float kHurry = 0.9f;
+    static constexpr float kSettle = 3.0f;
+    static constexpr float kScreenshot = 0.2f;
+    static constexpr float kLook = 0.3f + kScreenshot;  // the camera's catching up and a screenshot
+    static constexpr float kPathSlack = 1.05f;          // paths run a little longer than the straight line
+    static constexpr float kLatency = 0.1f;             // per step, for the input tools
+    static constexpr float kGuardHealth = 100.0f;
+    static constexpr float kFrame = 1.0f / 60.0f;               // the harness's step
+    static inline const glm::vec3 kStart{-45.0f, 0.0f, -5.0f};  // the player's spawn
+    static inline const glm::vec3 kGuard{45.0f, 0.0f, 5.0f};    // the guard's spawn; it stays there
+    static inline const glm::vec3 kFlag{40.0f, 0.0f, 0.0f};
+    static inline const glm::vec3 kBlueFlag{-40.0f, 0.0f, 0.0f};
+    static inline const std::vector<glm::vec3> kToPost{{-24.0f, 0.0f, -10.0f}, {-22.0f, 0.0f, -2.0f},
+                                                       {-12.0f, 0.0f, -2.0f},  {6.0f, 0.0f, 10.0f},
+                                                       {24.0f, 0.0f, 18.0f},   {44.0f, 0.0f, 21.5f}};
+    static inline const std::vector<glm::vec3> kHome{
+        {36.0f, 0.0f, -4.0f},   {24.0f, 0.0f, -14.0f},  {8.0f, 0.0f, -16.0f}, {-2.0f, 0.0f, -8.0f},
+        {-16.0f, 0.0f, -16.0f}, {-24.0f, 0.0f, -10.0f}, {-34.0f, 0.0f, -8.0f}};
+
+  private:
+    struct Step {
+        Intent::Action action;
+        glm::vec3 point;
+        bool hurry;
+        float share;        // of the walk, in a hurry, before the next step
+        bool seen = false;  // the point is clicked where it shows on the screen
+        float wait = 0.0f;  // of an idle step
+    };
+
+    static Step reload() {
+        // The cooldown runs from the release; the cast step has waited the
+        // wind-up and a little more.
+        return {Intent::Idle, kGuard, false, 0.0f, false, dataFloat("cooldown.fireball") + 0.05f};
+    }
+
+    // Where the actor is believed to be at match time `at`, and where the
+    // screen centre (the camera trails a walking actor) is believed to be.
+    std::pair<glm::vec3, glm::vec3> whereabouts(double at) const {
+        if (!leg) {
+            return {position, position};
+        }
+        const float distance = groundDistance(leg->start, leg->target);
+        const float walked =
+            std::min(kActorSpeed / kPathSlack * static_cast<float>(std::max(0.0, at - leg->began)), distance);
+        const glm::vec3 heading = distance > 0.0f ? (leg->target - leg->start) / distance : glm::vec3(0.0f);
+        const glm::vec3 here = leg->start + heading * walked;
+        if (walked >= distance) {
+            return {here, here};
+        }
+        const float lag = kActorSpeed * kFrame * (1.0f - kFollowFactor) / kFollowFactor;
+        return {here, here - heading * lag};
+    }
+
+    void begin(double now) {
+        begun = true;
+        stepStart = now;
+        pressed = false;
+        const Step& step = steps[next];
+        const float windup = step.action == Intent::CastLightning
+                                 ? dataFloat("animation.length.windup.chainLightning")
+                                 : dataFloat("animation.length.windup.fireball");
+        switch (step.action) {
+            case Intent::Move: {
+                const double clicked = now + kHold;
+                const auto [here, centre] = whereabouts(clicked);
+                clickCentre = centre;
+                const float travel = groundDistance(here, step.point) * kPathSlack / kActorSpeed;
+                if (step.hurry) {
+                    leg = Leg{here, step.point, clicked};
+                    stepLength = kHold + travel * step.share;
+                } else {
+                    leg.reset();
+                    stepLength = kHold + travel * 1.6f + 1.5f;
+                }
+                position = step.point;
+                break;
+            }
+            case Intent::CastFireball:
+            case Intent::CastLightning:
+                clickCentre = whereabouts(now).second;
+                stepLength = windup + 0.15f;
+                break;
+            case Intent::Idle:
+                stepLength = step.wait;
+                break;
+        }
+        stepLength += kLatency;
+    }
+
+    struct Leg {
+        glm::vec3 start;
+        glm::vec3 target;
+        double began;
+    };
+    static constexpr float kFollowFactor = 0.12f;
+
+    std::vector<Step> steps;
+    std::size_t next = 0;
+    bool begun = false;
+    double stepStart = 0.0;
+    double stepLength = 0.0;
+    bool pressed = false;
+    glm::vec3 position = kStart;
+    std::optional<Leg> leg;
+    glm::vec3 clickCentre{0.0f};
+};
+
 }  // namespace
 
 std::unique_ptr<PlayerStrategy> makeStrategy(Strategy strategy) {
@@ -283,6 +459,8 @@ std::unique_ptr<PlayerStrategy> makeStrategy(Strategy strategy) {
             return std::make_unique<NaiveRaid>();
         case Strategy::Brawler:
             return std::make_unique<Brawler>();
+        case Strategy::ScriptedRaid:
+            return std::make_unique<ScriptedRaid>();
         case Strategy::Skilled:
             break;
     }

@@ -8,6 +8,7 @@
 #include <glm/vec3.hpp>
 #include <list>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "balance/match_harness.h"
@@ -25,6 +26,7 @@ struct Controls {
 
 // What the player sees on the screen this frame.
 struct Scene {
+    double time = 0.0;           // match seconds, as a clock on the wall
     const Game* game = nullptr;  // for the ground under a point (the player sees the arena)
     // Whether a ground point shows in the window (casts need it to).
     std::function<bool(const glm::vec3&)> visible;
@@ -52,6 +54,10 @@ struct Intent {
     enum Action { Idle, Move, CastFireball, CastLightning };
     Action action = Idle;
     glm::vec3 point{0.0f};
+    // A player who cannot see where the camera is believes it settled
+    // behind this point, and picks the pixel that would show the point
+    // then; unset, the pixel is taken from the screen as it is.
+    std::optional<glm::vec3> believedCentre;
 };
 
 class PlayerStrategy {

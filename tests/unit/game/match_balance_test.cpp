@@ -32,6 +32,12 @@ TEST_F(MatchBalance, TheGuardStopsTheNaiveRaidAndTheSkilledPlayerCaptures) {
         EXPECT_GT(skilled.firstCapture, 0.0) << "seed " << seed;
         EXPECT_LE(skilled.firstCapture, 180.0) << "seed " << seed;
         EXPECT_GE(skilled.guardDeaths, 1) << "seed " << seed;
+
+        // The end-to-end match test plays this script through the real window.
+        const balance::MatchResult scripted =
+            balance::playMatch(balance::Strategy::ScriptedRaid, seed, settings);
+        EXPECT_EQ(scripted.captures, 1) << "seed " << seed;
+        EXPECT_EQ(scripted.playerDeaths, 0) << "seed " << seed;
     }
     // The table's sums and median.
     std::vector<balance::MatchResult> results(3);
