@@ -356,9 +356,11 @@ class ScriptedRaid : public PlayerStrategy {
     static inline const glm::vec3 kGuard{45.0f, 0.0f, 5.0f};    // the guard's spawn; it stays there
     static inline const glm::vec3 kFlag{40.0f, 0.0f, 0.0f};
     static inline const glm::vec3 kBlueFlag{-40.0f, 0.0f, 0.0f};
-    static inline const std::vector<glm::vec3> kToPost{{-24.0f, 0.0f, -10.0f}, {-22.0f, 0.0f, -2.0f},
-                                                       {-12.0f, 0.0f, -2.0f},  {6.0f, 0.0f, 10.0f},
-                                                       {24.0f, 0.0f, 18.0f},   {44.0f, 0.0f, 21.5f}};
+    // Round the Red base outside the guard's watch (20 units round its
+    // flag) all the way: the last leg keeps over 21 units from the flag.
+    static inline const std::vector<glm::vec3> kToPost{
+        {-24.0f, 0.0f, -10.0f}, {-22.0f, 0.0f, -2.0f}, {-12.0f, 0.0f, -2.0f}, {6.0f, 0.0f, 10.0f},
+        {24.0f, 0.0f, 18.0f},   {30.0f, 0.0f, 22.0f},  {44.0f, 0.0f, 21.5f}};
     static inline const std::vector<glm::vec3> kHome{
         {36.0f, 0.0f, -4.0f},   {24.0f, 0.0f, -14.0f},  {8.0f, 0.0f, -16.0f}, {-2.0f, 0.0f, -8.0f},
         {-16.0f, 0.0f, -16.0f}, {-24.0f, 0.0f, -10.0f}, {-34.0f, 0.0f, -8.0f}};

@@ -140,7 +140,9 @@ TO_BLUE = [(22.0, 4.0), (12.0, -3.0), (-3.0, -4.0), (-20.0, -2.0), (-33.0, -9.0)
 # the player strike it unanswered; while it is down (6 s) the player takes
 # the flag and runs home round the south end of the Red base wall.
 RED_GUARD = (45.0, 5.0)
-TO_POST = [(-24.0, -10.0), (-22.0, -2.0), (-12.0, -2.0), (6.0, 10.0), (24.0, 18.0), (44.0, 21.5)]
+# Round the Red base outside the guard's watch all the way: the last leg
+# keeps over 21 units from the flag.
+TO_POST = [(-24.0, -10.0), (-22.0, -2.0), (-12.0, -2.0), (6.0, 10.0), (24.0, 18.0), (30.0, 22.0), (44.0, 21.5)]
 # Round the north end of the Red wall and the middle wall, on open ground
 # clear of every obstacle by a few units, so that a click that lands a little
 # off still lands on the walkable ground.
