@@ -3,7 +3,8 @@
 //
 //   match_balance [--seeds N] [--seconds S] [--frame SECONDS] [--first-seed K] [--strategy NAME] [--verbose]
 //
-// NAME is one of "naive raid", "brawler", "skilled"; --verbose prints every match.
+// NAME is one of "naive raid", "brawler", "skilled", "scripted raid"; --verbose prints every
+// match; --frame sets the fixed step (1/60 s by default).
 // Run from the repository root (or any directory holding data/).
 #include <boost/log/core.hpp>
 #include <cstdio>

@@ -8,6 +8,7 @@
 
 #include "game/game.h"
 #include "game/processors/ai_processor.h"
+#include "game/processors/input_processor.h"
 #include "game/recipes.h"
 #include "io/data_manager.h"
 #include "mechanics/navigation_mesh.h"
@@ -285,37 +286,15 @@ class Skilled : public PlayerStrategy {
 // tools of a real window do.
 class ScriptedRaid : public PlayerStrategy {
   public:
-    ScriptedRaid() {
-        // The camera comes down from above at the start; the player waits
-        // until it has settled behind the actor.
-        steps.push_back({Intent::Idle, kStart, false, 0.0f, false, kSettle});
-        for (const glm::vec3& point : kToPost) {
-            steps.push_back({Intent::Move, point, false, 0.0f});
+    void decide(const Scene& scene, Intent& intent) override {
+        if (steps.empty()) {
+            plan(scene.game->level);
         }
-        // Chain lightning and then fireballs at the guard's starting spot,
-        // each after the last wind-up and the slot's cooldown, until they add
-        // up to its health; the run starts while the last one flies.
-        float dealt = dataFloat("chainLightning.damage");
-        steps.push_back({Intent::CastLightning, kGuard, false, 0.0f});
-        while (dealt < kGuardHealth) {
-            steps.push_back({Intent::CastFireball, kGuard, false, 0.0f});
-            dealt += dataFloat("fireball.damage");
-            if (dealt < kGuardHealth) {
-                steps.push_back(reload());
-            }
-        }
-        steps.push_back({Intent::Move, kFlag, true, 1.1f});  // onto the flag
-        for (const glm::vec3& point : kHome) {
-            steps.push_back({Intent::Move, point, true, point == kHome.back() ? 1.0f : kHurry});
-        }
-        // A moment for the camera to catch up and a look at the screen: the
-        // ring round the Blue flag shows where the flag is, whatever the
-        // reckoning says, and the last click goes there.
-        steps.push_back({Intent::Idle, kBlueFlag, false, 0.0f, false, kLook});
-        steps.push_back({Intent::Move, kBlueFlag, false, 0.0f, true});
+        act(scene, intent);
     }
 
-    void decide(const Scene& scene, Intent& intent) override {
+  private:
+    void act(const Scene& scene, Intent& intent) {
         while (next < steps.size() && (!begun || scene.time >= stepStart + stepLength)) {
             if (begun) {
                 ++next;
@@ -350,12 +329,7 @@ class ScriptedRaid : public PlayerStrategy {
     static constexpr float kLook = 0.3f + kScreenshot;  // the camera's catching up and a screenshot
     static constexpr float kPathSlack = 1.05f;          // paths run a little longer than the straight line
     static constexpr float kLatency = 0.1f;             // per step, for the input tools
-    static constexpr float kGuardHealth = 100.0f;
-    static constexpr float kFrame = 1.0f / 60.0f;               // the harness's step
-    static inline const glm::vec3 kStart{-45.0f, 0.0f, -5.0f};  // the player's spawn
-    static inline const glm::vec3 kGuard{45.0f, 0.0f, 5.0f};    // the guard's spawn; it stays there
-    static inline const glm::vec3 kFlag{40.0f, 0.0f, 0.0f};
-    static inline const glm::vec3 kBlueFlag{-40.0f, 0.0f, 0.0f};
+    static constexpr float kFrame = 1.0f / 60.0f;       // the harness's step
     // Round the Red base outside the guard's watch (20 units round its
     // flag) all the way: the last leg keeps over 21 units from the flag.
     static inline const std::vector<glm::vec3> kToPost{
@@ -365,7 +339,6 @@ class ScriptedRaid : public PlayerStrategy {
         {36.0f, 0.0f, -4.0f},   {24.0f, 0.0f, -14.0f},  {8.0f, 0.0f, -16.0f}, {-2.0f, 0.0f, -8.0f},
         {-16.0f, 0.0f, -16.0f}, {-24.0f, 0.0f, -10.0f}, {-34.0f, 0.0f, -8.0f}};
 
-  private:
     struct Step {
         Intent::Action action;
         glm::vec3 point;
@@ -375,10 +348,48 @@ class ScriptedRaid : public PlayerStrategy {
         float wait = 0.0f;  // of an idle step
     };
 
-    static Step reload() {
+    Step reload() const {
         // The cooldown runs from the release; the cast step has waited the
         // wind-up and a little more.
-        return {Intent::Idle, kGuard, false, 0.0f, false, dataFloat("cooldown.fireball") + 0.05f};
+        return {Intent::Idle, guard, false, 0.0f, false, dataFloat("cooldown.fireball") + 0.05f};
+    }
+
+    // The script, from what the level shows every player: the first spawn
+    // of each team (the player's and the guard's, where the guard stays
+    // until an enemy comes into its watch) and the flags.
+    void plan(const Level& level) {
+        const glm::vec3 start = level.spawnPoints.at(Blue).front();
+        guard = level.spawnPoints.at(Red).front();
+        const glm::vec3 redFlag = level.flagPositions.at(Red);
+        const glm::vec3 blueFlag = level.flagPositions.at(Blue);
+        position = start;
+        // The camera comes down from above at the start; the player waits
+        // until it has settled behind the actor.
+        steps.push_back({Intent::Idle, start, false, 0.0f, false, kSettle});
+        for (const glm::vec3& point : kToPost) {
+            steps.push_back({Intent::Move, point, false, 0.0f});
+        }
+        // Chain lightning and then fireballs at the guard's starting spot,
+        // each after the last wind-up and the slot's cooldown, until they add
+        // up to its health; the run starts while the last one flies.
+        float dealt = dataFloat("chainLightning.damage");
+        steps.push_back({Intent::CastLightning, guard, false, 0.0f});
+        while (dealt < kActorHealth) {
+            steps.push_back({Intent::CastFireball, guard, false, 0.0f});
+            dealt += dataFloat("fireball.damage");
+            if (dealt < kActorHealth) {
+                steps.push_back(reload());
+            }
+        }
+        steps.push_back({Intent::Move, redFlag, true, 1.1f});  // onto the flag
+        for (const glm::vec3& point : kHome) {
+            steps.push_back({Intent::Move, point, true, point == kHome.back() ? 1.0f : kHurry});
+        }
+        // A moment for the camera to catch up and a look at the screen: the
+        // ring round the Blue flag shows where the flag is, whatever the
+        // reckoning says, and the last click goes there.
+        steps.push_back({Intent::Idle, blueFlag, false, 0.0f, false, kLook});
+        steps.push_back({Intent::Move, blueFlag, false, 0.0f, true});
     }
 
     // Where the actor is believed to be at match time `at`, and where the
@@ -395,7 +406,8 @@ class ScriptedRaid : public PlayerStrategy {
         if (walked >= distance) {
             return {here, here};
         }
-        const float lag = kActorSpeed * kFrame * (1.0f - kFollowFactor) / kFollowFactor;
+        const float lag =
+            kActorSpeed * kFrame * (1.0f - InputProcessor::kFollowFactor) / InputProcessor::kFollowFactor;
         return {here, here - heading * lag};
     }
 
@@ -404,9 +416,6 @@ class ScriptedRaid : public PlayerStrategy {
         stepStart = now;
         pressed = false;
         const Step& step = steps[next];
-        const float windup = step.action == Intent::CastLightning
-                                 ? dataFloat("animation.length.windup.chainLightning")
-                                 : dataFloat("animation.length.windup.fireball");
         switch (step.action) {
             case Intent::Move: {
                 const double clicked = now + kHold;
@@ -426,7 +435,10 @@ class ScriptedRaid : public PlayerStrategy {
             case Intent::CastFireball:
             case Intent::CastLightning:
                 clickCentre = whereabouts(now).second;
-                stepLength = windup + 0.15f;
+                stepLength =
+                    dataFloat(step.action == Intent::CastLightning ? "animation.length.windup.chainLightning"
+                                                                   : "animation.length.windup.fireball") +
+                    0.15f;
                 break;
             case Intent::Idle:
                 stepLength = step.wait;
@@ -440,7 +452,6 @@ class ScriptedRaid : public PlayerStrategy {
         glm::vec3 target;
         double began;
     };
-    static constexpr float kFollowFactor = 0.12f;
 
     std::vector<Step> steps;
     std::size_t next = 0;
@@ -448,7 +459,8 @@ class ScriptedRaid : public PlayerStrategy {
     double stepStart = 0.0;
     double stepLength = 0.0;
     bool pressed = false;
-    glm::vec3 position = kStart;
+    glm::vec3 guard{0.0f};
+    glm::vec3 position{0.0f};
     std::optional<Leg> leg;
     glm::vec3 clickCentre{0.0f};
 };

@@ -7,6 +7,7 @@ unattended run keeps a steady frame rate and a clean log. The skilled capture
 on the shipped tuning (strike the guard from outside its watch, take the flag
 while it is down, run home) is test_skilled_capture."""
 
+import contextlib
 import math
 import os
 import re
@@ -208,32 +209,50 @@ def base_ring_centre(image, expected, reach=140):
     return (min(xs) + max(xs)) // 2, (min(ys) + max(ys)) // 2
 
 
-def shipped(args, key):
-    """A value of the shipped data/*.dat files, as a number."""
+@contextlib.contextmanager
+def running_game(args, display, name, data_overrides=None):
+    """The game started in a fresh copy of the tree (with data_overrides),
+    once it has drawn its first 1000 frames; killed if still running when
+    the block ends."""
+    game = harness.Game(args, display, harness.prepare_tree(args, name, data_overrides))
+    try:
+        game.wait_for(r"Statistics for last 1000 frames: ")
+        yield game
+    finally:
+        game.kill()
+
+
+def shipped(args, *keys):
+    """Values of the shipped data/*.dat files, as numbers, in the order of
+    the keys."""
+    found = {}
     for root, _, files in os.walk(os.path.join(args.source, "data")):
         for file in files:
             if file.endswith(".dat"):
                 for line in open(os.path.join(root, file), encoding="latin-1"):
-                    m = re.match(r"\s*" + re.escape(key) + r"\s*=\s*(\S+)", line)
-                    if m:
-                        return float(m.group(1))
-    raise harness.Failure(f"no {key} in data/")
+                    m = re.match(r"\s*([\w.]+)\s*=\s*(\S+)", line)
+                    if m and m.group(1) in keys:
+                        found[m.group(1)] = float(m.group(2))
+    missing = [key for key in keys if key not in found]
+    check(not missing, f"no {missing} in data/")
+    return [found[key] for key in keys]
 
 
 def strike_guard(args, player):
     """Chain lightning, then fireballs at the standing guard until they add
     up to its health, each after the last wind-up and the fireball's
     cooldown; returns once the last one is on its way."""
-    lightning_windup = shipped(args, "animation.length.windup.chainLightning")
-    fireball_windup = shipped(args, "animation.length.windup.fireball")
+    lightning_windup, fireball_windup, cooldown, lightning_damage, fireball_damage = shipped(
+        args, "animation.length.windup.chainLightning", "animation.length.windup.fireball", "cooldown.fireball",
+        "chainLightning.damage", "fireball.damage")
     # The cooldown runs from the release, a wind-up after the press; cast()
     # has waited the wind-up and a little more.
-    reload = shipped(args, "cooldown.fireball") + 0.05
+    reload = cooldown + 0.05
     player.cast("w", RED_GUARD, lightning_windup)
-    dealt = shipped(args, "chainLightning.damage")
+    dealt = lightning_damage
     while dealt < GUARD_HEALTH:
         player.cast("q", RED_GUARD, fireball_windup)
-        dealt += shipped(args, "fireball.damage")
+        dealt += fireball_damage
         if dealt < GUARD_HEALTH:
             time.sleep(reload)
 
@@ -264,10 +283,7 @@ def test_skilled_capture(args, display):
     """The shipped tuning: strike the guard from outside its watch, take the
     flag while it is down, run home: a capture within three minutes of play.
     Then Q at the home base casts a visible fireball."""
-    work = harness.prepare_tree(args, "skilled")
-    game = harness.Game(args, display, work)
-    try:
-        game.wait_for(r"Statistics for last 1000 frames: ")
+    with running_game(args, display, "skilled") as game:
         time.sleep(1.0)
         started = time.time()
         player = Player(game)
@@ -292,34 +308,24 @@ def test_skilled_capture(args, display):
         check_capture_and_fireball(game, timeout=max(1.0, 180.0 - (time.time() - started)))
         print(f"skilled capture after {time.time() - started:.0f} s of play")
         close_cleanly(game)
-    finally:
-        game.kill()
 
 
 def test_walk_with_harmless_skills(args, display):
     """With the skills' damage set to 0, a walk to the Red flag and back
     scores (the walk is not decided by chance), and the take shows."""
-    work = harness.prepare_tree(args, "walk", {"fireball.damage": "0", "chainLightning.damage": "0"})
-    game = harness.Game(args, display, work)
-    try:
-        game.wait_for(r"Statistics for last 1000 frames: ")
+    with running_game(args, display, "walk", {"fireball.damage": "0", "chainLightning.damage": "0"}) as game:
         time.sleep(1.0)
         player = Player(game)
         player.walk(TO_RED)
         player.walk(TO_BLUE)
         check_capture_and_fireball(game, timeout=20)
         close_cleanly(game)
-    finally:
-        game.kill()
 
 
 def test_naive_raid(args, display):
     """The shipped tuning: a player who walks straight onto the Red flag is
     shot down by its guard (and respawns), and scores nothing."""
-    work = harness.prepare_tree(args, "naive")
-    game = harness.Game(args, display, work)
-    try:
-        game.wait_for(r"Statistics for last 1000 frames: ")
+    with running_game(args, display, "naive") as game:
         time.sleep(1.0)
         player = Player(game)
         player.walk(TO_RED[:-2])  # outside the guard's watch
@@ -345,17 +351,12 @@ def test_naive_raid(args, display):
         game.screenshot("naive_respawned")
         check("team scored" not in game.log(), "the naive raid scored")
         close_cleanly(game)
-    finally:
-        game.kill()
 
 
 def test_unattended(args, display):
     """Two minutes with nobody at the controls: a steady frame rate and a
     clean log."""
-    work = harness.prepare_tree(args, "unattended")
-    game = harness.Game(args, display, work)
-    try:
-        game.wait_for(r"Statistics for last 1000 frames: ")
+    with running_game(args, display, "unattended") as game:
         time.sleep(120.0)
         code = game.close()
         check(code == 0, f"exit code {code}")
@@ -366,8 +367,6 @@ def test_unattended(args, display):
         for severity in ("warning", "error", "fatal"):
             check(not harness.record_lines(log, severity),
                   f"{severity} records:\n" + "\n".join(harness.record_lines(log, severity)))
-    finally:
-        game.kill()
 
 
 def test_flag_notifications(args, display):
@@ -375,18 +374,13 @@ def test_flag_notifications(args, display):
     # carrier down, the flag falls and the guard returns it; the HUD announces
     # each step. Half-strength fireballs, so the raider surely lives to take
     # the flag and then dies with it.
-    work = harness.prepare_tree(args, "flag_events", {"fireball.damage": "15"})
-    game = harness.Game(args, display, work)
-    try:
-        game.wait_for(r"Statistics for last 1000 frames: ")
+    with running_game(args, display, "flag_events", {"fireball.damage": "15"}) as game:
         time.sleep(1.0)
         Player(game).walk(TO_RED)
         game.wait_for(r"Flag event: The Red flag has been returned!", timeout=60)
         harness.check_flag_notifications(game.log(), [
             "Your team took the Red flag!", "The Red flag has been dropped!", "The Red flag has been returned!"])
         close_cleanly(game)
-    finally:
-        game.kill()
 
 
 def test_all(args, display):
