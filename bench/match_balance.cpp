@@ -1,10 +1,13 @@
 // Plays scripted matches of every player strategy on the shipped data and
 // prints how each fares against the computer defender of the Red flag.
 //
-//   match_balance [--seeds N] [--seconds S] [--frame SECONDS] [--first-seed K] [--strategy NAME] [--verbose]
+//   match_balance [--seeds N] [--seconds S] [--frame SECONDS] [--latency SECONDS] [--first-seed K]
+//   [--strategy NAME] [--verbose] [--trace]
 //
 // NAME is one of "naive raid", "brawler", "skilled", "scripted raid"; --verbose prints every
-// match; --frame sets the fixed step (1/60 s by default).
+// match; --frame sets the fixed step (1/60 s by default); --latency what each step of the
+// scripted raid loses to the hand (0.1 s by default); --trace prints every death, flag event and
+// capture of every match.
 // Run from the repository root (or any directory holding data/).
 #include <boost/log/core.hpp>
 #include <cstdio>
@@ -33,16 +36,22 @@ int main(int argc, char** argv) {
             settings.seconds = std::atof(argv[++i]);
         } else if (option == "--frame" && hasValue) {
             settings.frame = std::atof(argv[++i]);
+        } else if (option == "--latency" && hasValue) {
+            settings.latency = std::atof(argv[++i]);
         } else if (option == "--first-seed" && hasValue) {
             firstSeed = static_cast<std::uint32_t>(std::strtoul(argv[++i], nullptr, 10));
         } else if (option == "--strategy" && hasValue) {
             only = argv[++i];
+        } else if (option == "--trace") {
+            settings.trace = true;
+            verbose = true;
         } else if (option == "--verbose") {
             verbose = true;
         } else {
             std::fprintf(stderr,
-                         "usage: %s [--seeds N] [--seconds S] [--frame SECONDS] [--first-seed K] [--strategy "
-                         "NAME] [--verbose]\n",
+                         "usage: %s [--seeds N] [--seconds S] [--frame SECONDS] [--latency SECONDS] "
+                         "[--first-seed K] [--strategy "
+                         "NAME] [--verbose] [--trace]\n",
                          argv[0]);
             return 2;
         }

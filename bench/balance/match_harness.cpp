@@ -53,8 +53,8 @@ class ScriptedPolling : public InputPolling {
 // messages are cleared.
 class ObservedLogic : public LogicProcessor {
   public:
-    ObservedLogic(Game* game, MatchResult* result, Entity player, Entity guard)
-        : LogicProcessor(game), game(game), result(result), player(player), guard(guard) {}
+    ObservedLogic(Game* game, MatchResult* result, Entity player, Entity guard, bool trace)
+        : LogicProcessor(game), game(game), result(result), player(player), guard(guard), trace(trace) {}
 
     void update(double dt) override {
         LogicProcessor::update(dt);
@@ -62,8 +62,18 @@ class ObservedLogic : public LogicProcessor {
         for (const ActorDiedMessage& died : game->messages.pool<ActorDiedMessage>()) {
             result->playerDeaths += died.victim == player ? 1 : 0;
             result->guardDeaths += died.victim == guard ? 1 : 0;
+            if (died.victim == player || died.victim == guard) {
+                report(died.victim == player ? "player died" : "guard died");
+            }
+        }
+        for (const FlagTakenMessage& taken : game->messages.pool<FlagTakenMessage>()) {
+            report(taken.team == Blue ? "Blue took the Red flag" : "Red took the Blue flag");
+        }
+        for (const FlagReclaimedMessage& reclaimed : game->messages.pool<FlagReclaimedMessage>()) {
+            report(reclaimed.team == Blue ? "Blue returned its flag" : "Red returned its flag");
         }
         for (const CapturedFlagMessage& captured : game->messages.pool<CapturedFlagMessage>()) {
+            report(captured.team == Blue ? "Blue captured" : "Red captured");
             if (captured.team == Blue) {
                 if (result->captures == 0) {
                     result->firstCapture = time;
@@ -74,10 +84,26 @@ class ObservedLogic : public LogicProcessor {
     }
 
   private:
+    void report(const char* event) const {
+        if (!trace) {
+            return;
+        }
+        const auto where = [this](const Entity& actor) {
+            const ComponentHandle<TransformComponent> transform =
+                game->entities.component<TransformComponent>(actor.id());
+            return transform ? transform->position : glm::vec3(0.0f);
+        };
+        const glm::vec3 p = where(player);
+        const glm::vec3 g = where(guard);
+        std::printf("  %7.2f s  %-24s player (%6.1f, %6.1f)  guard (%6.1f, %6.1f)%s\n", time, event, p.x, p.z,
+                    g.x, g.z, game->entities.has<HealthComponent>(guard.id()) ? "" : " down");
+    }
+
     Game* game;
     MatchResult* result;
     Entity player;
     Entity guard;
+    bool trace;
     double time = 0.0;
 };
 
@@ -100,7 +126,7 @@ Entity findActor(EntityManager& entities, bool player) {
 // One headless match with the scripted hand at the controls.
 class ScriptedMatch {
   public:
-    ScriptedMatch(std::uint32_t seed, MatchResult& result) {
+    ScriptedMatch(std::uint32_t seed, MatchResult& result, bool trace) {
         RandomGenerator::seed(seed);
         RuntimeSettings::instance() = RuntimeSettings{};
         Camera::instance() = Camera{Camera::kStartPosition, Camera::kStartDirection};
@@ -120,7 +146,7 @@ class ScriptedMatch {
             std::make_shared<InputProcessor>(&game, std::make_unique<ScriptedPolling>(&controls)));
         game.systems.add<AiProcessor>(std::make_shared<AiProcessor>(&game));
         game.systems.add<MechanicsProcessor>(std::make_shared<MechanicsProcessor>(&game));
-        auto logic = std::make_shared<ObservedLogic>(&game, &result, player, guard);
+        auto logic = std::make_shared<ObservedLogic>(&game, &result, player, guard, trace);
         window = ScreenSize{DataManager::getValue<int>("context.window.resolution.x"),
                             DataManager::getValue<int>("context.window.resolution.y")};
         // The cursor pick of the game, with the window the game opens.
@@ -314,8 +340,8 @@ const std::vector<Strategy>& allStrategies() {
 MatchResult playMatch(Strategy strategy, std::uint32_t seed, const MatchSettings& settings) {
     MatchResult result;
     result.seed = seed;
-    ScriptedMatch match(seed, result);
-    const std::unique_ptr<PlayerStrategy> player = makeStrategy(strategy);
+    ScriptedMatch match(seed, result, settings.trace);
+    const std::unique_ptr<PlayerStrategy> player = makeStrategy(strategy, settings);
     match.run(*player, settings, result);
     return result;
 }

@@ -43,6 +43,12 @@ struct MatchSettings {
     double seconds = 180.0;     // match time
     double frame = 1.0 / 60.0;  // fixed step
     bool stopAtFirstCapture = false;
+    // What each step of the scripted raid loses to the hand and the input
+    // tools, in seconds.
+    double latency = 0.1;
+    // Prints each death, flag event and capture with the match time and
+    // where the player and the Red guard stand.
+    bool trace = false;
 };
 
 struct MatchResult {

@@ -280,12 +280,16 @@ class Skilled : public PlayerStrategy {
 // ground point of the arena (known from the level) and a time to wait, the
 // way the end-to-end test plays it through the real window. The player only
 // believes where its actor is, from the distances walked, and points the
-// cursor where the point would show if the camera stood where it believes;
-// in a hurry it clicks the next point before the last walk ends, allowing for
-// the trailing camera. Each step costs the hand some latency, as the input
-// tools of a real window do.
+// cursor where the point would show if the camera stood where it believes.
+// It walks to its post with clicks, waiting each time for the camera to
+// settle, and runs from the post onto the Red flag and home with the button
+// held, the cursor kept a little ahead of where the actor must be by then on
+// the way, allowing for the trailing camera. Each step costs the hand some
+// latency, as the input tools of a real window do.
 class ScriptedRaid : public PlayerStrategy {
   public:
+    explicit ScriptedRaid(float latency) : latency(latency) {}
+
     void decide(const Scene& scene, Intent& intent) override {
         if (steps.empty()) {
             plan(scene.game->level);
@@ -309,7 +313,18 @@ class ScriptedRaid : public PlayerStrategy {
         }
         const Step& step = steps[next];
         const double into = scene.time - stepStart;
-        if (step.action == Intent::Move && into < kHold) {
+        if (step.action == Intent::Move && step.pursue) {
+            // The button stays down; the cursor stays on the point of the
+            // route a little ahead of where the actor is believed to be, as
+            // the screen shows it while the camera trails the actor.
+            const float walked = kActorSpeed * static_cast<float>(into);
+            intent.action = Intent::Move;
+            intent.point = carrot(walked);
+            // The follow camera covers a share of the remaining way to the
+            // actor each frame.
+            camera += (route.at(walked) - camera) * InputProcessor::kFollowFactor;
+            intent.believedCentre = camera;
+        } else if (step.action == Intent::Move && into < kHold) {
             intent.action = Intent::Move;
             intent.point = step.point;
             intent.believedCentre = step.seen ? scene.playerPosition : clickCentre;
@@ -323,35 +338,81 @@ class ScriptedRaid : public PlayerStrategy {
     }
 
     static constexpr float kHold = 0.15f;
-    static constexpr float kHurry = 0.9f;
     static constexpr float kSettle = 3.0f;
     static constexpr float kScreenshot = 0.2f;
     static constexpr float kLook = 0.3f + kScreenshot;  // the camera's catching up and a screenshot
     static constexpr float kPathSlack = 1.05f;          // paths run a little longer than the straight line
-    static constexpr float kLatency = 0.1f;             // per step, for the input tools
-    static constexpr float kFrame = 1.0f / 60.0f;       // the harness's step
     // Round the Red base outside the guard's watch (20 units round its
     // flag) all the way: the last leg keeps over 21 units from the flag.
     static inline const std::vector<glm::vec3> kToPost{
         {-24.0f, 0.0f, -10.0f}, {-22.0f, 0.0f, -2.0f}, {-12.0f, 0.0f, -2.0f}, {6.0f, 0.0f, 10.0f},
         {24.0f, 0.0f, 18.0f},   {30.0f, 0.0f, 22.0f},  {44.0f, 0.0f, 21.5f}};
+    // The shortest way from the post onto the Red flag and from there to
+    // the Blue flag, as the navigation mesh finds it: its corners, round the
+    // north ends of the Red base wall, the middle wall and the Blue base wall.
+    static inline const glm::vec3 kOntoFlag{42.0f, 0.0f, 2.0f};
     static inline const std::vector<glm::vec3> kHome{
-        {36.0f, 0.0f, -4.0f},   {24.0f, 0.0f, -14.0f},  {8.0f, 0.0f, -16.0f}, {-2.0f, 0.0f, -8.0f},
-        {-16.0f, 0.0f, -16.0f}, {-24.0f, 0.0f, -10.0f}, {-34.0f, 0.0f, -8.0f}};
+        {32.0f, 0.0f, -2.0f},   {30.0f, 0.0f, -8.0f},   {20.0f, 0.0f, -10.0f},
+        {18.0f, 0.0f, -14.0f},  {4.0f, 0.0f, -14.0f},   {2.0f, 0.0f, -12.0f},
+        {-24.0f, 0.0f, -12.0f}, {-28.0f, 0.0f, -10.0f}, {-34.0f, 0.0f, -8.0f}};
+    static constexpr float kCarrot = 6.0f;        // how far ahead of the actor the cursor holds the route
+    static constexpr float kTouchMargin = 0.5f;   // past the flag before the cursor leaves it
+    static constexpr float kPursuitSlack = 1.0f;  // held on after the route is believed walked
 
     struct Step {
         Intent::Action action;
         glm::vec3 point;
-        bool hurry;
-        float share;        // of the walk, in a hurry, before the next step
-        bool seen = false;  // the point is clicked where it shows on the screen
-        float wait = 0.0f;  // of an idle step
+        bool seen = false;    // the point is clicked where it shows on the screen
+        float wait = 0.0f;    // of an idle step
+        bool pursue = false;  // held along the route, the cursor kept ahead of the actor
     };
+
+    // A way on the ground, measured along its length.
+    struct Route {
+        std::vector<glm::vec3> points;
+        std::vector<float> lengths;  // from the start to each point
+
+        void add(const glm::vec3& point) {
+            if (!points.empty() && groundDistance(point, points.back()) < 1e-3f) {
+                return;
+            }
+            lengths.push_back(points.empty() ? 0.0f : lengths.back() + groundDistance(point, points.back()));
+            points.push_back(point);
+        }
+        float length() const { return lengths.empty() ? 0.0f : lengths.back(); }
+        std::size_t segment(float along) const {
+            std::size_t k = 1;
+            while (k + 1 < points.size() && lengths[k] < along) {
+                ++k;
+            }
+            return k;
+        }
+        glm::vec3 at(float along) const {
+            if (points.size() < 2 || along >= length()) {
+                return points.empty() ? glm::vec3(0.0f) : points.back();
+            }
+            const std::size_t k = segment(std::max(along, 0.0f));
+            const float span = lengths[k] - lengths[k - 1];
+            const float t = span > 0.0f ? (std::max(along, 0.0f) - lengths[k - 1]) / span : 1.0f;
+            return points[k - 1] + (points[k] - points[k - 1]) * t;
+        }
+    };
+
+    // The point the cursor holds: kCarrot ahead along the route, but never
+    // past a point the actor must touch (the Red flag) before it is believed
+    // to stand on it.
+    glm::vec3 carrot(float walked) const {
+        float ahead = walked + kCarrot;
+        if (walked < touchAt + kTouchMargin) {
+            ahead = std::min(ahead, touchAt);
+        }
+        return route.at(ahead);
+    }
 
     Step reload() const {
         // The cooldown runs from the release; the cast step has waited the
         // wind-up and a little more.
-        return {Intent::Idle, guard, false, 0.0f, false, dataFloat("cooldown.fireball") + 0.05f};
+        return {Intent::Idle, guard, false, dataFloat("cooldown.fireball") + 0.05f};
     }
 
     // The script, from what the level shows every player: the first spawn
@@ -365,50 +426,40 @@ class ScriptedRaid : public PlayerStrategy {
         position = start;
         // The camera comes down from above at the start; the player waits
         // until it has settled behind the actor.
-        steps.push_back({Intent::Idle, start, false, 0.0f, false, kSettle});
+        steps.push_back({Intent::Idle, start, false, kSettle});
         for (const glm::vec3& point : kToPost) {
-            steps.push_back({Intent::Move, point, false, 0.0f});
+            steps.push_back({Intent::Move, point});
         }
         // Chain lightning and then fireballs at the guard's starting spot,
         // each after the last wind-up and the slot's cooldown, until they add
         // up to its health; the run starts while the last one flies.
         float dealt = dataFloat("chainLightning.damage");
-        steps.push_back({Intent::CastLightning, guard, false, 0.0f});
+        steps.push_back({Intent::CastLightning, guard});
         while (dealt < kActorHealth) {
-            steps.push_back({Intent::CastFireball, guard, false, 0.0f});
+            steps.push_back({Intent::CastFireball, guard});
             dealt += dataFloat("fireball.damage");
             if (dealt < kActorHealth) {
                 steps.push_back(reload());
             }
         }
-        steps.push_back({Intent::Move, redFlag, true, 1.1f});  // onto the flag
+        // Then one run with the button held: onto the flag and home along
+        // the shortest way round the walls, the cursor kept ahead of the
+        // actor (but on the flag until the actor is on it).
+        route = Route{};
+        route.add(kToPost.back());
+        route.add(kOntoFlag);
+        route.add(redFlag);
+        touchAt = route.length();
         for (const glm::vec3& point : kHome) {
-            steps.push_back({Intent::Move, point, true, point == kHome.back() ? 1.0f : kHurry});
+            route.add(point);
         }
+        route.add(blueFlag);
+        steps.push_back({Intent::Move, blueFlag, false, 0.0f, true});
         // A moment for the camera to catch up and a look at the screen: the
         // ring round the Blue flag shows where the flag is, whatever the
         // reckoning says, and the last click goes there.
-        steps.push_back({Intent::Idle, blueFlag, false, 0.0f, false, kLook});
-        steps.push_back({Intent::Move, blueFlag, false, 0.0f, true});
-    }
-
-    // Where the actor is believed to be at match time `at`, and where the
-    // screen centre (the camera trails a walking actor) is believed to be.
-    std::pair<glm::vec3, glm::vec3> whereabouts(double at) const {
-        if (!leg) {
-            return {position, position};
-        }
-        const float distance = groundDistance(leg->start, leg->target);
-        const float walked =
-            std::min(kActorSpeed / kPathSlack * static_cast<float>(std::max(0.0, at - leg->began)), distance);
-        const glm::vec3 heading = distance > 0.0f ? (leg->target - leg->start) / distance : glm::vec3(0.0f);
-        const glm::vec3 here = leg->start + heading * walked;
-        if (walked >= distance) {
-            return {here, here};
-        }
-        const float lag =
-            kActorSpeed * kFrame * (1.0f - InputProcessor::kFollowFactor) / InputProcessor::kFollowFactor;
-        return {here, here - heading * lag};
+        steps.push_back({Intent::Idle, blueFlag, false, kLook});
+        steps.push_back({Intent::Move, blueFlag, true});
     }
 
     void begin(double now) {
@@ -417,24 +468,21 @@ class ScriptedRaid : public PlayerStrategy {
         pressed = false;
         const Step& step = steps[next];
         switch (step.action) {
-            case Intent::Move: {
-                const double clicked = now + kHold;
-                const auto [here, centre] = whereabouts(clicked);
-                clickCentre = centre;
-                const float travel = groundDistance(here, step.point) * kPathSlack / kActorSpeed;
-                if (step.hurry) {
-                    leg = Leg{here, step.point, clicked};
-                    stepLength = kHold + travel * step.share;
-                } else {
-                    leg.reset();
-                    stepLength = kHold + travel * 1.6f + 1.5f;
-                }
+            case Intent::Move:
+                // Every click but the run's comes with the camera settled on
+                // the actor where it is believed to stand.
+                clickCentre = position;
+                camera = position;
+                stepLength =
+                    step.pursue
+                        ? route.length() / kActorSpeed + kPursuitSlack
+                        : kHold + groundDistance(position, step.point) * kPathSlack / kActorSpeed * 1.6f +
+                              1.5f;
                 position = step.point;
                 break;
-            }
             case Intent::CastFireball:
             case Intent::CastLightning:
-                clickCentre = whereabouts(now).second;
+                clickCentre = position;
                 stepLength =
                     dataFloat(step.action == Intent::CastLightning ? "animation.length.windup.chainLightning"
                                                                    : "animation.length.windup.fireball") +
@@ -444,15 +492,10 @@ class ScriptedRaid : public PlayerStrategy {
                 stepLength = step.wait;
                 break;
         }
-        stepLength += kLatency;
+        stepLength += latency;
     }
 
-    struct Leg {
-        glm::vec3 start;
-        glm::vec3 target;
-        double began;
-    };
-
+    const float latency;  // per step, for the hand and the input tools
     std::vector<Step> steps;
     std::size_t next = 0;
     bool begun = false;
@@ -461,20 +504,22 @@ class ScriptedRaid : public PlayerStrategy {
     bool pressed = false;
     glm::vec3 guard{0.0f};
     glm::vec3 position{0.0f};
-    std::optional<Leg> leg;
     glm::vec3 clickCentre{0.0f};
+    Route route;
+    float touchAt = 0.0f;    // along the route, the Red flag
+    glm::vec3 camera{0.0f};  // where the screen centre is believed to be during the run
 };
 
 }  // namespace
 
-std::unique_ptr<PlayerStrategy> makeStrategy(Strategy strategy) {
+std::unique_ptr<PlayerStrategy> makeStrategy(Strategy strategy, const MatchSettings& settings) {
     switch (strategy) {
         case Strategy::NaiveRaid:
             return std::make_unique<NaiveRaid>();
         case Strategy::Brawler:
             return std::make_unique<Brawler>();
         case Strategy::ScriptedRaid:
-            return std::make_unique<ScriptedRaid>();
+            return std::make_unique<ScriptedRaid>(static_cast<float>(settings.latency));
         case Strategy::Skilled:
             break;
     }

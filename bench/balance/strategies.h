@@ -66,6 +66,6 @@ class PlayerStrategy {
     virtual void decide(const Scene& scene, Intent& intent) = 0;
 };
 
-std::unique_ptr<PlayerStrategy> makeStrategy(Strategy strategy);
+std::unique_ptr<PlayerStrategy> makeStrategy(Strategy strategy, const MatchSettings& settings);
 
 }  // namespace balance
