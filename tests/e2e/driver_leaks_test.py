@@ -40,6 +40,19 @@ class DriverLeaks(unittest.TestCase):
         self.assertEqual(driver_leaks.forgiven(23, "no report at all"), 23)
         self.assertEqual(driver_leaks.forgiven(0, ""), 0)
 
+    def test_a_game_keeps_its_own_status_unless_it_leaks_itself(self):
+        # The harness leaves the leak check's status to the game: a game that
+        # stopped with status 1 on a bad tree keeps it beside the driver's leaks.
+        self.assertEqual(driver_leaks.judged(1, DRIVER), 1)
+        self.assertEqual(driver_leaks.judged(0, DRIVER), 0)
+        self.assertEqual(driver_leaks.judged(0, "no report at all"), 0)
+        self.assertEqual(driver_leaks.judged(0, DRIVER.replace("\nSUMMARY", OURS + "\nSUMMARY")), 23)
+        self.assertEqual(driver_leaks.judged(1, DRIVER.replace("\nSUMMARY", LIBRARY + "\nSUMMARY")), 23)
+        self.assertEqual(driver_leaks.judged(0, "src/a.cpp:3:5: runtime error: division by zero\n"), 1)
+        env = driver_leaks.own_status_environment({"LSAN_OPTIONS": "exitcode=23:report_objects=1", "A": "b"})
+        self.assertEqual(env, {"LSAN_OPTIONS": "report_objects=1:exitcode=0", "A": "b"})
+        self.assertEqual(driver_leaks.own_status_environment({"A": "b"}), {"A": "b"})
+
     def test_any_other_leak_or_report_keeps_the_failure(self):
         for extra in (OURS, LIBRARY, "src/a.cpp:3:5: runtime error: signed integer overflow\n",
                       "==1==ERROR: AddressSanitizer: heap-use-after-free on address 0x1\n"):

@@ -102,7 +102,8 @@ class Game:
         self.work = work
         self.log_path = os.path.join(work, "game.log")
         self.log_file = open(self.log_path, "wb")
-        self.process = subprocess.Popen([os.path.abspath(args.binary)], cwd=work, env=display.env(),
+        self.process = subprocess.Popen([os.path.abspath(args.binary)], cwd=work,
+                                        env=driver_leaks.own_status_environment(display.env()),
                                         stdout=self.log_file, stderr=subprocess.STDOUT)
         self.window = None
 
@@ -158,7 +159,7 @@ class Game:
             code = self.process.wait(timeout=timeout * SLOWDOWN)
         finally:
             self.log_file.close()
-        return driver_leaks.forgiven(code, self.log())
+        return driver_leaks.judged(code, self.log())
 
     def kill(self):
         if self.process.poll() is None:
