@@ -119,12 +119,13 @@ class Player:
         for target in route:
             self.walk_to(target, hurry)
 
-    def pursue(self, route, touch):
+    def pursue(self, route, touch, release=True):
         """Runs along route (ground points from where the player stands)
         with the left button held, the cursor kept a little ahead of where
         the player must be by now, as the trailing camera shows that point;
         the cursor stays on the point touch (on the route) until the player
-        must stand on it. Returns when the route is walked."""
+        must stand on it. Returns when the route is walked, with the button
+        still held unless release."""
         points = [self.position] + list(route)
         lengths = [0.0]
         for a, b in zip(points, points[1:]):
@@ -166,7 +167,8 @@ class Player:
                 self.game.xdotool("mousedown", "1")
                 began = time.time()
             time.sleep(0.03)
-        self.game.xdotool("mouseup", "1")
+        if release:
+            self.game.xdotool("mouseup", "1")
         self.leg = None
         self.position = points[-1]
 
@@ -294,13 +296,23 @@ def shipped(args, *keys):
     return [found[key] for key in keys]
 
 
-def scored_within(game, seconds):
+def home_in(game, seconds):
+    """With the left button held, moves the cursor onto the centre of the
+    ring round the Blue flag as the latest screenshot shows it, until Blue
+    scores or seconds have passed; releases the button."""
     deadline = time.time() + seconds
-    while time.time() < deadline:
-        if "Blue team scored!" in game.log():
-            return True
-        time.sleep(0.1)
-    return False
+    try:
+        while time.time() < deadline:
+            if "Blue team scored!" in game.log():
+                return True
+            found = base_ring_centre(harness.pixels(game.screenshot("home")),
+                                     (harness.WIDTH // 2, harness.HEIGHT // 2), reach=180)
+            if found is not None:
+                game.xdotool("mousemove", "--window", game.window_id(), str(found[0]), str(found[1]))
+            time.sleep(0.1)
+        return "Blue team scored!" in game.log()
+    finally:
+        game.xdotool("mouseup", "1")
 
 
 def strike_guard(args, player):
@@ -356,17 +368,11 @@ def test_skilled_capture(args, display):
         game.screenshot("post")
         strike_guard(args, player)
         # The run starts while the last fireball flies.
-        player.pursue(ONTO_FLAG + HOME, RED_FLAG)
-        if not scored_within(game, 2.0):
-            # The reckoning is a few units off: look for the ring round the
-            # Blue flag and walk onto its centre.
-            time.sleep(0.3)  # the camera catches up with the player
-            found = base_ring_centre(harness.pixels(game.screenshot("home")), screen_of(0.0, 0.0))
-            check(found is not None, "the ring round the Blue flag is not on the screen")
-            game.xdotool("mousemove", "--window", game.window_id(), str(found[0]), str(found[1]))
-            game.xdotool("mousedown", "1")
-            time.sleep(HOLD)
-            game.xdotool("mouseup", "1")
+        player.pursue(ONTO_FLAG + HOME, RED_FLAG, release=False)
+        # By now the reckoning may be a few units off: with the button still
+        # held, keep the cursor on the ring round the Blue flag as each new
+        # screenshot shows it, until the flag is touched.
+        check(home_in(game, 15.0), "no capture with the cursor on the Blue flag's ring")
         check_capture_and_fireball(game, timeout=max(1.0, 180.0 - (time.time() - started)))
         print(f"skilled capture after {time.time() - started:.0f} s of play")
         close_cleanly(game)
