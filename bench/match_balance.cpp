@@ -50,8 +50,7 @@ int main(int argc, char** argv) {
         } else {
             std::fprintf(stderr,
                          "usage: %s [--seeds N] [--seconds S] [--frame SECONDS] [--latency SECONDS] "
-                         "[--first-seed K] [--strategy "
-                         "NAME] [--verbose] [--trace]\n",
+                         "[--first-seed K] [--strategy NAME] [--verbose] [--trace]\n",
                          argv[0]);
             return 2;
         }

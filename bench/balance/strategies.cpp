@@ -324,10 +324,14 @@ class ScriptedRaid : public PlayerStrategy {
             // actor each frame.
             camera += (route.at(walked) - camera) * InputProcessor::kFollowFactor;
             intent.believedCentre = camera;
+        } else if (step.action == Intent::Move && step.seen) {
+            // Still held, the cursor on the point where the screen shows it.
+            intent.action = Intent::Move;
+            intent.point = step.point;
         } else if (step.action == Intent::Move && into < kHold) {
             intent.action = Intent::Move;
             intent.point = step.point;
-            intent.believedCentre = step.seen ? scene.playerPosition : clickCentre;
+            intent.believedCentre = clickCentre;
         } else if ((step.action == Intent::CastFireball || step.action == Intent::CastLightning) &&
                    !pressed) {
             intent.action = step.action;
@@ -339,9 +343,8 @@ class ScriptedRaid : public PlayerStrategy {
 
     static constexpr float kHold = 0.15f;
     static constexpr float kSettle = 3.0f;
-    static constexpr float kScreenshot = 0.2f;
-    static constexpr float kLook = 0.3f + kScreenshot;  // the camera's catching up and a screenshot
-    static constexpr float kPathSlack = 1.05f;          // paths run a little longer than the straight line
+    static constexpr float kHomeIn = 15.0f;     // on the Blue flag's ring at most, after the run
+    static constexpr float kPathSlack = 1.05f;  // paths run a little longer than the straight line
     // Round the Red base outside the guard's watch (20 units round its
     // flag) all the way: the last leg keeps over 21 units from the flag.
     static inline const std::vector<glm::vec3> kToPost{
@@ -362,7 +365,7 @@ class ScriptedRaid : public PlayerStrategy {
     struct Step {
         Intent::Action action;
         glm::vec3 point;
-        bool seen = false;    // the point is clicked where it shows on the screen
+        bool seen = false;    // held on the point where it shows on the screen
         float wait = 0.0f;    // of an idle step
         bool pursue = false;  // held along the route, the cursor kept ahead of the actor
     };
@@ -455,10 +458,9 @@ class ScriptedRaid : public PlayerStrategy {
         }
         route.add(blueFlag);
         steps.push_back({Intent::Move, blueFlag, false, 0.0f, true});
-        // A moment for the camera to catch up and a look at the screen: the
-        // ring round the Blue flag shows where the flag is, whatever the
-        // reckoning says, and the last click goes there.
-        steps.push_back({Intent::Idle, blueFlag, false, kLook});
+        // The button stays down and the cursor goes where the ring round the
+        // Blue flag shows on the screen, whatever the reckoning says, until
+        // the flag is touched.
         steps.push_back({Intent::Move, blueFlag, true});
     }
 
@@ -474,8 +476,9 @@ class ScriptedRaid : public PlayerStrategy {
                 clickCentre = position;
                 camera = position;
                 stepLength =
-                    step.pursue
-                        ? route.length() / kActorSpeed + kPursuitSlack
+                    step.pursue ? route.length() / kActorSpeed + kPursuitSlack
+                    : step.seen
+                        ? kHomeIn
                         : kHold + groundDistance(position, step.point) * kPathSlack / kActorSpeed * 1.6f +
                               1.5f;
                 position = step.point;
