@@ -16,6 +16,11 @@ def append(path, data):
         f.write(data)
 
 
+def write(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
+
+
 def cut(path, keep):
     """Keeps the first `keep` share of the file's bytes."""
     with open(path, "rb") as f:
@@ -52,7 +57,7 @@ MUTATIONS = [
                                          r"specularExponent = \S+", "specularExponent = 1" + "0" * 40),
      "outland.mtl"),
     ("level_noise", lambda w: append(os.path.join(w, "data/level/test.lvl"), b"\n" + noise(400, 7)), None),
-    ("stray_dat", lambda w: open(os.path.join(w, "data/stray.dat"), "wb").write(noise(600, 11)), None),
+    ("stray_dat", lambda w: write(os.path.join(w, "data/stray.dat"), noise(600, 11)), None),
     ("truncated_mesh", lambda w: cut(os.path.join(w, "resources/meshes/pillar.mesh"), 0.5), "pillar.mesh"),
     ("truncated_texture", lambda w: cut(os.path.join(w, "resources/textures/effects/flame.png"), 0.5),
      "flame.png"),
